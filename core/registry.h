@@ -1,0 +1,31 @@
+// Object registry: turns the object numbers the application passes (a small
+// static index, or a record address for a dynamic object) into records.
+// The first 64-bit field of every record is non-zero exactly while it lives.
+#pragma once
+
+#include <cstdint>
+
+typedef void (*RegistryFreeCallback)(int64_t number);
+
+struct ObjectRegistry {
+  int32_t record_size;         // bytes in one object record
+  int32_t growth_step;         // initial slots, and spare slots added beyond a requested index
+  int64_t slot_count;          // current number of table slots
+  void** slots;                // one record pointer per slot; 0 = no record memory yet
+  void* dynamic_list;          // newest dynamic node first; records lie 16 bytes after nodes
+  RegistryFreeCallback free_callback;  // releases one object of the library; may be 0
+  int64_t enumeration_index;   // next slot to visit
+  void* enumeration_node;      // next dynamic node to visit (oldest first)
+};
+
+ObjectRegistry* CreateRegistry(int32_t record_size, int32_t growth_step,
+                               RegistryFreeCallback free_callback);
+void CreateRegistryOnce(ObjectRegistry** registry, int32_t record_size, int32_t growth_step,
+                        RegistryFreeCallback free_callback);
+void* AllocateObject(ObjectRegistry* registry, int64_t number);
+void* FindObject(ObjectRegistry* registry, int64_t number);
+int64_t IsObject(ObjectRegistry* registry, int64_t number);
+void FreeObject(ObjectRegistry* registry, int64_t number);
+void FreeAllObjects(ObjectRegistry* registry);
+void ResetObjectEnumeration(ObjectRegistry* registry);
+void* NextObject(ObjectRegistry* registry, int64_t* number);

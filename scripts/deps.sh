@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Mindel needs that are missing, and nothing else.
+# Sourced by ./run.sh and ./test.sh; `mindel_install_deps build` for building and
+# running, `mindel_install_deps test` for the tests as well.
+
+mindel_packages_build=(g++ cmake make pkg-config libpng-dev)
+mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3)
+
+mindel_install_deps() {
+  local wanted=("${mindel_packages_build[@]}")
+  if [ "${1:-build}" = test ]; then
+    wanted+=("${mindel_packages_test[@]}")
+  fi
+  local missing=()
+  local pkg
+  for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+  fi
+  echo "Installing missing packages: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q || return 1
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" || return 1
+}

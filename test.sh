@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds Mindel and runs every test through CTest: once as built for use, then once
+# more with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/deps.sh
+mindel_install_deps test
+
+jobs=$(nproc)
+werror=OFF
+if [ -n "${CI:-}" ]; then
+  werror=ON
+fi
+
+echo "== Build (release) =="
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DMINDEL_WERROR=$werror -DMINDEL_TESTS=ON >/dev/null
+cmake --build build -j "$jobs"
+
+echo "== Build (sanitizers) =="
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DMINDEL_SANITIZE=ON -DMINDEL_TESTS=ON \
+  -DMINDEL_WERROR=$werror -DMINDEL_TESTS=ON >/dev/null
+cmake --build build-sanitize -j "$jobs"
+
+echo "== Tests (release) =="
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Tests (sanitizers) =="
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
