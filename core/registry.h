@@ -8,14 +8,14 @@
 typedef void (*RegistryFreeCallback)(int64_t number);
 
 struct ObjectRegistry {
-  int32_t record_size;         // bytes in one object record
-  int32_t growth_step;         // initial slots, and spare slots added beyond a requested index
-  int64_t slot_count;          // current number of table slots
-  void** slots;                // one record pointer per slot; 0 = no record memory yet
-  void* dynamic_list;          // newest dynamic node first; records lie 16 bytes after nodes
+  int32_t record_size;  // bytes in one object record
+  int32_t growth_step;  // initial slots, and spare slots added beyond a requested index
+  int64_t slot_count;   // current number of table slots
+  void** slots;         // one record pointer per slot; 0 = no record memory yet
+  void* dynamic_list;   // newest dynamic node first; records lie 16 bytes after nodes
   RegistryFreeCallback free_callback;  // releases one object of the library; may be 0
-  int64_t enumeration_index;   // next slot to visit
-  void* enumeration_node;      // next dynamic node to visit (oldest first)
+  int64_t enumeration_index;           // next slot to visit
+  void* enumeration_node;              // next dynamic node to visit (oldest first)
 };
 
 ObjectRegistry* CreateRegistry(int32_t record_size, int32_t growth_step,
@@ -29,3 +29,6 @@ void FreeObject(ObjectRegistry* registry, int64_t number);
 void FreeAllObjects(ObjectRegistry* registry);
 void ResetObjectEnumeration(ObjectRegistry* registry);
 void* NextObject(ObjectRegistry* registry, int64_t* number);
+// Frees the registry with its table, records and dynamic nodes without calling
+// the free callback (the program keeps its registries; tests and tools do not).
+void DestroyRegistry(ObjectRegistry* registry);
