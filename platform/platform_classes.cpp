@@ -1,0 +1,13 @@
+// The list of the platform's class loaders, run once by the object runtime before the first
+// class lookup. A new family of classes (AppKit, ...) adds its loader here, after the classes
+// it builds on.
+#include "platform/foundation/foundation.h"
+#include "platform/objc/class_record.h"
+
+namespace objc {
+
+void LoadPlatformClasses() {
+  foundation::LoadFoundationClasses();
+}
+
+}  // namespace objc
