@@ -10,13 +10,14 @@
 // A sized block is an 8-byte header holding the requested size (unsigned
 // 64-bit) followed by the user bytes; callers only see the address after it.
 
+// A negative size gives 0 like a failed allocation.
 void* AllocBlock(int64_t size);     // zero-filled; AllocBlock(0) is a valid distinct block
 void* AllocBlockRaw(int64_t size);  // user bytes left as malloc gives them
 // Grows or shrinks a sized block; bytes added by growth are zero-filled. A null
 // block gives 0 and allocates nothing. On failure the old block stays valid.
 void* ResizeBlock(void* block, int64_t size);
 void* ResizeBlockRaw(void* block, int64_t size);
-void FreeBlock(void* block);        // nothing for 0
+void FreeBlock(void* block);            // nothing for 0
 uint64_t BlockSize(const void* block);  // the size stored in the header; 0 for 0
 // 0 for a size below 1; AllocBlockRaw when flags bit 0 is set, else AllocBlock.
 void* AllocSizeTested(int64_t size, int flags);

@@ -22,7 +22,12 @@ ObjectRegistry* CreateRegistry(int32_t record_size, int32_t growth_step,
                                RegistryFreeCallback free_callback);
 void CreateRegistryOnce(ObjectRegistry** registry, int32_t record_size, int32_t growth_step,
                         RegistryFreeCallback free_callback);
+// -1 makes a dynamic object (its record address is its number). Explicit numbers
+// run from 0 to 1048575; a larger or other negative number, or memory running
+// out (the table then stays as it was), gives 0.
 void* AllocateObject(ObjectRegistry* registry, int64_t number);
+// A number outside the table is taken as a dynamic record's address unless it
+// is negative or at most 1048575, which can never be an address: those give 0.
 void* FindObject(ObjectRegistry* registry, int64_t number);
 int64_t IsObject(ObjectRegistry* registry, int64_t number);
 void FreeObject(ObjectRegistry* registry, int64_t number);

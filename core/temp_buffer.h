@@ -10,16 +10,21 @@
 // PushTempStart immediately followed by PopTempStart), writes it through
 // ReserveTemp and leaves end just past the result, with a 0 unit after it.
 // An argument that itself lies in the buffer survives the buffer growing.
+//
+// Failures the caller cannot recover from stop the program with a message on
+// standard error (then abort): the buffer failing to grow, and the start stack
+// (100 entries) overflowing or popped when empty. A string variable whose block
+// cannot be allocated keeps its old value (AssignStringVar then returns 0).
 #pragma once
 
 #include <cstdint>
 
 struct TempStringBuffer {
-  char* base;              // heap block of capacity + 10 bytes
-  int64_t end;             // byte offset where the next text is appended
-  int64_t capacity;        // usable bytes
+  char* base;                // heap block of capacity + 10 bytes
+  int64_t end;               // byte offset where the next text is appended
+  int64_t capacity;          // usable bytes
   int64_t start_stack[100];  // saved end offsets, one per open string expression
-  int32_t stack_depth;     // entries in use
+  int32_t stack_depth;       // entries in use
 };
 
 extern TempStringBuffer g_temp;
@@ -37,7 +42,7 @@ int64_t PeekTempStart();
 char16_t* ReserveTemp(int64_t count, int64_t offset);
 void AppendTemp(const char16_t* string);
 void StoreTemp(char16_t** variable, int64_t offset);
-int64_t TempOffsetOf(const void* pointer);      // offset + 1 inside the buffer, else 0
+int64_t TempOffsetOf(const void* pointer);  // offset + 1 inside the buffer, else 0
 char16_t* TempPointerAt(int64_t offset_plus_one);
 void TruncateTemp(int64_t offset);
 void DropTempChars(int64_t count);

@@ -17,6 +17,9 @@ enum : int {
   kTextFormatCountBytes = 64,  // with kTextFormatUtf8: the length counts bytes, not characters
 };
 
+// In the full forms of TextRemove and TextReplace a negative count means no
+// limit; 0 removes or replaces nothing.
+
 void InitLocale();
 
 int64_t TextLength(const char16_t* string);
