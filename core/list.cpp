@@ -20,6 +20,9 @@ namespace {
 
 constexpr int32_t kMinimumBatch = 16;
 constexpr int32_t kMaximumBatch = 65536;
+// Larger elements could not be addressed anyway; refusing them keeps the node
+// size arithmetic from overflowing.
+constexpr int64_t kMaximumElementSize = int64_t{1} << 48;
 
 // --- Helpers ---
 
@@ -53,7 +56,7 @@ List* ListCreate(int64_t element_size, ListVariable* holder, const int64_t* desc
                  int32_t type_code) {
   // A holder that still names a list gives it up first, as maps and arrays do.
   if (holder && holder->list) ListFree(holder->list);
-  if (element_size < 0) return nullptr;
+  if (element_size < 0 || element_size > kMaximumElementSize) return nullptr;
 
   auto* list = static_cast<List*>(AllocBlock(sizeof(List)));
   if (!list) return nullptr;

@@ -22,6 +22,9 @@ namespace {
 
 constexpr int32_t kMinimumBatch = 16;
 constexpr int32_t kMaximumBatch = 65536;
+// Larger elements could not be addressed anyway; refusing them keeps the node
+// size arithmetic from overflowing.
+constexpr int64_t kMaximumElementSize = int64_t{1} << 48;
 constexpr char16_t kEmptyKey[1] = {0};
 
 // --- Helpers ---
@@ -123,7 +126,7 @@ void* ResetElement(Map* map, MapNode* node) {
 Map* MapCreate(int64_t element_size, int32_t type_code, const int64_t* descriptor, Map** owner,
                int32_t slot_count, uint32_t flags) {
   if (owner && *owner) MapFree(*owner);
-  if (element_size < 0) return nullptr;
+  if (element_size < 0 || element_size > kMaximumElementSize) return nullptr;
   if (slot_count < 2) slot_count = 1;
 
   auto* map = static_cast<Map*>(AllocBlock(sizeof(Map)));
