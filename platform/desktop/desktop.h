@@ -36,3 +36,5 @@ class Desktop {
 
 // The desktop of this process, made on first use.
 Desktop* CurrentDesktop();
+// Replaces the desktop (tests install a scripted one); the caller keeps ownership.
+void SetCurrentDesktop(Desktop* desktop);
