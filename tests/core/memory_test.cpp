@@ -133,6 +133,17 @@ TEST(BlockAllocator, BatchIsFreedWhenAllItemsAreBackAndReusesFreedSlots) {
   for (int i = 0; i < 40; i++) TakeItem(allocator);
   EmptyBlockAllocator(allocator);
   EXPECT_EQ(BlockAllocatorTotalItems(allocator), 0);
+  ReleaseBlockAllocator(allocator);
+
+  // Batches of one item (the fallback when a batch cannot be had) start full.
+  allocator = CreateBlockAllocator(8, 1, 1, 0);
+  void* one = TakeItem(allocator);
+  void* two = TakeItem(allocator);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 2) << "each item needs its own batch";
+  GiveItem(allocator, one);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 1) << "a one-item batch is freed at once";
+  GiveItem(allocator, two);
+  EXPECT_EQ(BlockAllocatorTotalItems(allocator), 0);
   EXPECT_EQ(BlockAllocatorBatchCount(allocator), 0);
   ReleaseBlockAllocator(allocator);
 }
