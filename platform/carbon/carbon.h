@@ -51,39 +51,37 @@ typedef struct ProcessSerialNumber {
   UInt32 lowLongOfPSN;   // the process id, or kCurrentProcess
 } ProcessSerialNumber;
 
+}  // extern "C"
+
 // --- Constants ---
 
-enum : OSStatus {
-  noErr = 0,
-  paramErr = -50,
-  memFullErr = -108,
-  procNotFound = -600,
-  errAECoercionFail = -1700,
-  eventParameterNotFoundErr = -9870,
-  eventNotHandledErr = -9874,
-  eventHotKeyExistsErr = -9878,
-  eventHotKeyInvalidErr = -9879,
-};
+constexpr OSStatus noErr = 0;
+constexpr OSStatus paramErr = -50;
+constexpr OSStatus memFullErr = -108;
+constexpr OSStatus procNotFound = -600;
+constexpr OSStatus errAECoercionFail = -1700;
+constexpr OSStatus eventParameterNotFoundErr = -9870;
+constexpr OSStatus eventNotHandledErr = -9874;
+constexpr OSStatus eventHotKeyExistsErr = -9878;
+constexpr OSStatus eventHotKeyInvalidErr = -9879;
 
-enum : UInt32 {
-  kEventClassKeyboard = 0x6B657962,      // 'keyb'
-  kEventHotKeyPressed = 5,               // kind: a registered hot key went down
-  kEventHotKeyReleased = 6,              // kind: it went up (not delivered here)
-  kEventParamDirectObject = 0x2D2D2D2D,  // '----'
-  typeEventHotKeyID = 0x686B6964,        // 'hkid'
-  typeWildCard = 0x2A2A2A2A,             // '****': any type
-  kCurrentProcess = 2,                   // lowLongOfPSN meaning "this process"
-  kEventHotKeyNoOptions = 0,
-  kEventHotKeyExclusive = 1,
-};
+constexpr UInt32 kEventClassKeyboard = 0x6B657962;      // 'keyb'
+constexpr UInt32 kEventHotKeyPressed = 5;               // kind: a registered hot key went down
+constexpr UInt32 kEventHotKeyReleased = 6;              // kind: it went up (not delivered here)
+constexpr UInt32 kEventParamDirectObject = 0x2D2D2D2D;  // '----'
+constexpr UInt32 typeEventHotKeyID = 0x686B6964;        // 'hkid'
+constexpr UInt32 typeWildCard = 0x2A2A2A2A;             // '****': any type
+constexpr UInt32 kCurrentProcess = 2;                   // lowLongOfPSN meaning "this process"
+constexpr OptionBits kEventHotKeyNoOptions = 0;
+constexpr OptionBits kEventHotKeyExclusive = 1;
 
 // Carbon modifier values of hot keys (they add up).
-enum : UInt32 {
-  cmdKey = 256,
-  shiftKey = 512,
-  optionKey = 2048,
-  controlKey = 4096,
-};
+constexpr UInt32 cmdKey = 256;
+constexpr UInt32 shiftKey = 512;
+constexpr UInt32 optionKey = 2048;
+constexpr UInt32 controlKey = 4096;
+
+extern "C" {
 
 // --- Event manager ---
 
