@@ -1,0 +1,262 @@
+// Draws Mindel's three icons and writes them as PNG files into the folder given:
+//   make_icons DIR   writes DIR/app_icon.png, DIR/inv_app_icon.png, DIR/app_fancy_icon.png
+//
+// The design is a bell (a reminder) with a check mark cut through it (the one task). The
+// status icons are template glyphs, 40 by 40 pixels at 144 dots per inch (20 by 20 points):
+// black on transparent, and the same in white for dark menu bars. The fancy icon, shown in
+// alerts, is the white bell on a warm rounded square, 512 by 512 pixels.
+//
+//   --- Geometry ---   the shapes, in unit coordinates (0..1, y downward)
+//   --- Painting ---   coverage by supersampling, layers, blur
+//   --- PNG ---        writing with libpng, with the pHYs resolution
+//   --- Icons ---      the three pictures
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- Geometry ---
+
+struct Vec {
+  double x;  // rightward
+  double y;  // downward
+};
+
+using Shape = std::function<bool(Vec)>;
+
+double DistanceToSegment(Vec p, Vec a, Vec b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  double t = ((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy);
+  t = std::clamp(t, 0.0, 1.0);
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+bool InCircle(Vec p, Vec centre, double radius) {
+  return std::hypot(p.x - centre.x, p.y - centre.y) <= radius;
+}
+
+bool InRoundedRect(Vec p, double left, double top, double right, double bottom, double radius) {
+  const double cx = std::clamp(p.x, left + radius, right - radius);
+  const double cy = std::clamp(p.y, top + radius, bottom - radius);
+  return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom &&
+         std::hypot(p.x - cx, p.y - cy) <= radius;
+}
+
+// The bell: a round crown flaring into a wide rim, a knob on top, a clapper below.
+bool InBell(Vec p) {
+  constexpr double kCentre = 0.5;
+  constexpr double kCrownY = 0.40, kCrownRadius = 0.23;  // the upper half-circle
+  constexpr double kRimY = 0.69, kFlare = 0.11;          // widening down to the rim
+  const double dx = std::fabs(p.x - kCentre);
+  bool body = false;
+  if (p.y >= kCrownY - kCrownRadius && p.y <= kCrownY) {
+    body = InCircle(p, {kCentre, kCrownY}, kCrownRadius);
+  } else if (p.y > kCrownY && p.y <= kRimY) {
+    const double t = (p.y - kCrownY) / (kRimY - kCrownY);
+    body = dx <= kCrownRadius + kFlare * t * t;
+  }
+  // The clapper hangs a little below the rim, so the two read apart even at 20 points.
+  return body || InRoundedRect(p, 0.12, 0.67, 0.88, 0.755, 0.04) ||
+         InCircle(p, {kCentre, 0.85}, 0.065) || InCircle(p, {kCentre, 0.155}, 0.055);
+}
+
+// The check mark cut through the bell's body.
+bool InCheck(Vec p) {
+  constexpr Vec kStart{0.355, 0.475}, kCorner{0.46, 0.575}, kEnd{0.645, 0.36};
+  constexpr double kHalfWidth = 0.047;
+  return DistanceToSegment(p, kStart, kCorner) <= kHalfWidth ||
+         DistanceToSegment(p, kCorner, kEnd) <= kHalfWidth;
+}
+
+bool InGlyph(Vec p) {
+  return InBell(p) && !InCheck(p);
+}
+
+// --- Painting ---
+
+struct Colour {
+  double r, g, b;  // 0..1
+};
+
+// Premultiplied RGBA pixels of a square picture, rows top to bottom.
+struct Picture {
+  int size;                   // pixels per side
+  std::vector<double> pixel;  // size * size * 4 values, 0..1
+};
+
+Picture NewPicture(int size) {
+  return Picture{size, std::vector<double>(size * size * 4, 0.0)};
+}
+
+// Per pixel, the share of samples x samples points inside shape, which is given in unit
+// coordinates of the region [left, left + extent] x [top, top + extent] of the picture.
+std::vector<double> Coverage(int size, int samples, const Shape& shape, double left = 0,
+                             double top = 0, double extent = 1) {
+  std::vector<double> coverage(size * size);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      int inside = 0;
+      for (int sy = 0; sy < samples; ++sy) {
+        for (int sx = 0; sx < samples; ++sx) {
+          const double px = (x + (sx + 0.5) / samples) / size;
+          const double py = (y + (sy + 0.5) / samples) / size;
+          inside += shape({(px - left) / extent, (py - top) / extent});
+        }
+      }
+      coverage[y * size + x] = static_cast<double>(inside) / (samples * samples);
+    }
+  }
+  return coverage;
+}
+
+// Paints colour (chosen per pixel centre, in unit coordinates) through coverage * opacity,
+// source-over.
+void Paint(Picture& picture, const std::vector<double>& coverage,
+           const std::function<Colour(Vec)>& colour, double opacity = 1.0) {
+  const int n = picture.size;
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      const double a = coverage[y * n + x] * opacity;
+      if (a <= 0) continue;
+      const Colour c = colour({(x + 0.5) / n, (y + 0.5) / n});
+      double* p = &picture.pixel[(y * n + x) * 4];
+      p[0] = c.r * a + p[0] * (1 - a);
+      p[1] = c.g * a + p[1] * (1 - a);
+      p[2] = c.b * a + p[2] * (1 - a);
+      p[3] = a + p[3] * (1 - a);
+    }
+  }
+}
+
+// Three passes of a box blur of the given radius: close to a Gaussian.
+std::vector<double> Blur(std::vector<double> values, int size, int radius) {
+  std::vector<double> next(values.size());
+  for (int pass = 0; pass < 6; ++pass) {
+    const bool horizontal = pass % 2 == 0;
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        double sum = 0;
+        for (int d = -radius; d <= radius; ++d) {
+          const int sx = horizontal ? x + d : x, sy = horizontal ? y : y + d;
+          if (sx >= 0 && sx < size && sy >= 0 && sy < size) sum += values[sy * size + sx];
+        }
+        next[y * size + x] = sum / (2 * radius + 1);
+      }
+    }
+    values.swap(next);
+  }
+  return values;
+}
+
+Colour Mix(Colour a, Colour b, double t) {
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+Colour Hex(unsigned rgb) {
+  return {((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0};
+}
+
+// Straight-alpha 8-bit RGBA bytes of a picture.
+std::vector<png_byte> Bytes(const Picture& picture) {
+  std::vector<png_byte> bytes(picture.pixel.size());
+  for (size_t i = 0; i < picture.pixel.size(); i += 4) {
+    const double a = picture.pixel[i + 3];
+    for (int k = 0; k < 3; ++k) {
+      const double c = a > 0 ? picture.pixel[i + k] / a : 0.0;
+      bytes[i + k] = static_cast<png_byte>(std::lround(std::clamp(c, 0.0, 1.0) * 255));
+    }
+    bytes[i + 3] = static_cast<png_byte>(std::lround(std::clamp(a, 0.0, 1.0) * 255));
+  }
+  return bytes;
+}
+
+// --- PNG ---
+
+// Writes RGBA rows with a resolution of pixels_per_metre in both directions.
+bool WritePng(const std::string& path, int size, const std::vector<png_byte>& rgba,
+              png_uint_32 pixels_per_metre) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    // libpng reports its errors by jumping back here.
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_pHYs(png, info, pixels_per_metre, pixels_per_metre, PNG_RESOLUTION_METER);
+  png_write_info(png, info);
+  for (int y = 0; y < size; ++y) png_write_row(png, rgba.data() + y * size * 4);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+// --- Icons ---
+
+constexpr png_uint_32 k144Dpi = 5669;  // pixels per metre: 2 pixels per point
+
+Picture StatusGlyph(Colour ink) {
+  Picture picture = NewPicture(40);
+  Paint(picture, Coverage(40, 16, InGlyph), [&](Vec) { return ink; });
+  return picture;
+}
+
+Picture FancyIcon() {
+  constexpr int kSize = 512;
+  constexpr int kSamples = 4;
+  Picture picture = NewPicture(kSize);
+  // A rounded square with a warm vertical gradient, slightly lighter at the top left.
+  const Shape tile = [](Vec p) { return InRoundedRect(p, 0.08, 0.08, 0.92, 0.92, 0.19); };
+  Paint(picture, Coverage(kSize, kSamples, tile), [](Vec p) {
+    const Colour vertical = Mix(Hex(0xFFB547), Hex(0xF2545B), (p.y - 0.08) / 0.84);
+    return Mix(vertical, Hex(0xFFFFFF), std::max(0.0, 0.12 - 0.2 * (p.x + p.y - 0.16)));
+  });
+  // The bell, 64% of the tile, with a soft shadow below it.
+  constexpr double kLeft = 0.18, kTop = 0.17, kExtent = 0.64;
+  const std::vector<double> shadow =
+      Blur(Coverage(kSize, 2, InGlyph, kLeft, kTop + 0.025, kExtent), kSize, 6);
+  Paint(
+      picture, shadow, [](Vec) { return Hex(0x8A1F2B); }, 0.35);
+  Paint(picture, Coverage(kSize, kSamples, InGlyph, kLeft, kTop, kExtent), [](Vec p) {
+    return Mix(Hex(0xFFFFFF), Hex(0xFFE9D6), std::clamp((p.y - 0.25) / 0.55, 0.0, 1.0));
+  });
+  return picture;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_icons DIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const struct {
+    const char* name;
+    Picture picture;
+  } icons[] = {
+      {"app_icon.png", StatusGlyph({0, 0, 0})},
+      {"inv_app_icon.png", StatusGlyph({1, 1, 1})},
+      {"app_fancy_icon.png", FancyIcon()},
+  };
+  for (const auto& icon : icons) {
+    const std::string path = dir + "/" + icon.name;
+    if (!WritePng(path, icon.picture.size, Bytes(icon.picture), k144Dpi)) {
+      std::fprintf(stderr, "make_icons: cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
