@@ -1048,8 +1048,9 @@ bool MakeFolders(const std::string& folder) {
     const std::string prefix = folder.substr(0, i);
     struct stat st;
     if (stat(prefix.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;
-      continue;
+      if (S_ISDIR(st.st_mode)) continue;
+      errno = ENOTDIR;
+      return false;
     }
     if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
@@ -1095,7 +1096,9 @@ bool WriteFileAtomically(const char* path, const std::string& bytes) {
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temporary.c_str(), path) == 0;
   if (!ok) {
+    const int error = errno;  // kept for the caller's message
     unlink(temporary.c_str());
+    errno = error;
     return false;
   }
   // The new file is in place; syncing the folder makes the rename itself

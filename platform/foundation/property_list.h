@@ -60,7 +60,7 @@ bool ParseXml(const char* bytes, size_t size, Value* out);
 std::string WriteXml(const Value& root);
 // Creates missing parent folders (mode 0700); writes a temporary file in the
 // same folder, fsyncs it, renames it over path, fsyncs the folder. False (and
-// path untouched) on any failure. A replaced file keeps its permissions; a new
+// path untouched, errno saying why) on any failure. A replaced file keeps its permissions; a new
 // one gets 0600, since settings are private to their user.
 bool WriteFileAtomically(const char* path, const std::string& bytes);
 
