@@ -19,8 +19,9 @@ namespace plist {
 
 enum class Kind { String, Integer, Real, Boolean, Date, Data, Array, Dictionary };
 
-// Containers nested deeper than this are damage when read and are written empty,
-// so hostile input cannot exhaust the stack.
+// Containers nested deeper than this must be empty: content below them is damage
+// when read and is left out when written, so hostile input cannot exhaust the
+// stack and whatever is written reads back.
 constexpr int kMaxDepth = 512;
 
 // One property-list value; only the fields of its kind are meaningful.
