@@ -8,18 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/carbon/mac_types.h"
+
 extern "C" {
 
-// --- Basic types ---
+// --- Types ---
 
-typedef int32_t OSStatus;
-typedef int16_t OSErr;
-typedef uint32_t UInt32;
-typedef int32_t SInt32;
-typedef uint32_t OSType;  // a four-character code, first character in the high byte
-typedef uint32_t OptionBits;
-typedef unsigned long ItemCount;
-typedef unsigned long ByteCount;
 typedef OSType EventParamName;
 typedef OSType EventParamType;
 
@@ -55,10 +49,6 @@ typedef struct ProcessSerialNumber {
 
 // --- Constants ---
 
-constexpr OSStatus noErr = 0;
-constexpr OSStatus paramErr = -50;
-constexpr OSStatus memFullErr = -108;
-constexpr OSStatus procNotFound = -600;
 constexpr OSStatus errAECoercionFail = -1700;
 constexpr OSStatus eventParameterNotFoundErr = -9870;
 constexpr OSStatus eventNotHandledErr = -9874;
