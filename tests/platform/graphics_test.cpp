@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -119,7 +120,7 @@ TEST(BitmapContext, ClearRectUsesLowerLeftOrigin) {
   EXPECT_EQ(Pixel(memory, 16, 3, 0), (Bytes{255, 255, 255, 255}));
   EXPECT_EQ(Pixel(memory, 16, 2, 1), (Bytes{255, 255, 255, 255}));
   CGContextClearRect(context, CGRectMake(-1e300, 0, 1e300, 1e300));  // nothing inside
-  CGContextClearRect(context, CGRectMake(0.0 / 0.0, 0, 1, 1));       // NaN: nothing
+  CGContextClearRect(context, CGRectMake(std::nan(""), 0, 1, 1));    // NaN: nothing
   EXPECT_EQ(Pixel(memory, 16, 0, 0), (Bytes{255, 255, 255, 255}));
 
   CGContextClearRect(context, CGRectMake(-5, -5, 50, 50));
@@ -202,7 +203,7 @@ TEST(Composite, ClipsAtEveryEdgeAndHonoursRowPadding) {
 
   EXPECT_TRUE(CompositePixels(context, source, CGPointMake(3, 0))) << "outside: nothing to do";
   EXPECT_TRUE(CompositePixels(context, source, CGPointMake(1e300, -1e300)));
-  EXPECT_TRUE(CompositePixels(context, source, CGPointMake(0.0 / 0.0, 0)));
+  EXPECT_TRUE(CompositePixels(context, source, CGPointMake(std::nan(""), 0)));
   EXPECT_FALSE(CompositePixels(nullptr, source, {0, 0}));
   EXPECT_FALSE(CompositePixels(context, {nullptr, 2, 2, 12, PixelAlpha::kStraight}, {0, 0}));
   EXPECT_FALSE(CompositePixels(context, {picture, 4, 2, 12, PixelAlpha::kStraight}, {0, 0}))
