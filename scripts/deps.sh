@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Mindel needs that are missing, and nothing else.
 # Sourced by ./run.sh and ./test.sh; `mindel_install_deps build` for building and
-# running, `mindel_install_deps test` for the tests as well.
+# running, `mindel_install_deps test` for building and testing.
 
 mindel_packages_build=(g++ cmake make pkg-config libpng-dev)
+# What Mindel uses while it runs: a speech synthesizer for spoken reminders and
+# xdg-open for web addresses. Without them Mindel stays silent or opens nothing.
+mindel_packages_run=(espeak-ng xdg-utils)
 mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3)
 
 mindel_install_deps() {
   local wanted=("${mindel_packages_build[@]}")
   if [ "${1:-build}" = test ]; then
     wanted+=("${mindel_packages_test[@]}")
+  else
+    wanted+=("${mindel_packages_run[@]}")
   fi
   local missing=()
   local pkg
