@@ -11,6 +11,7 @@
 #include "core/map.h"
 #include "core/memory.h"
 #include "gui/cocoa.h"
+#include "platform/foundation/run_loop.h"
 
 // --- State ---
 
@@ -201,7 +202,7 @@ bool PlatformEventPending() {
   id app = SharedApplication();
   if (!app) return false;
   id event = objc::Send(app, "nextEventMatchingMask:untilDate:inMode:dequeue:", ~NSUInteger{0},
-                        static_cast<id>(nil), DefaultRunLoopMode(), NO);
+                        static_cast<id>(nil), NSDefaultRunLoopMode, NO);
   return event != nil;
 }
 
@@ -386,7 +387,7 @@ int32_t WaitForEvent(int32_t timeout) {
   }
   id app = SharedApplication();
   id event = objc::Send(app, "nextEventMatchingMask:untilDate:inMode:dequeue:", ~NSUInteger{0},
-                        limit, DefaultRunLoopMode(), YES);
+                        limit, NSDefaultRunLoopMode, YES);
   if (!event) return 0;
 
   bool consumed = false;
