@@ -174,8 +174,7 @@ CommandLine SplitCommand(std::string_view line) {
   while (begin < line.size() && IsBlank(line[begin])) ++begin;
   size_t end = begin;
   while (end < line.size() && !IsBlank(line[end])) ++end;
-  size_t rest = end;
-  while (rest < line.size() && IsBlank(line[rest])) ++rest;
+  const size_t rest = end < line.size() ? end + 1 : end;  // one separator; the rest is literal
   return CommandLine{line.substr(begin, end - begin), line.substr(rest)};
 }
 

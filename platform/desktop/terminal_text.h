@@ -32,12 +32,12 @@ std::u16string Utf16FromUtf8(std::string_view utf8);
 
 // --- Command words ---
 
-// A command line cut into its verb and the text after the first run of spaces.
+// A command line cut into its verb and the text after it.
 struct CommandLine {
   std::string_view verb;  // the first word; empty for a blank line
-  std::string_view rest;  // everything after the spaces that follow the verb, kept literally
+  std::string_view rest;  // everything after the one space or tab that ends the verb, literally
 };
-// Splits line (spaces and tabs separate; leading ones are skipped).
+// Splits line (leading spaces and tabs are skipped).
 CommandLine SplitCommand(std::string_view line);
 // Splits text into words separated by runs of spaces or tabs.
 std::vector<std::string_view> SplitWords(std::string_view text);

@@ -66,7 +66,7 @@ TEST(TerminalText, Utf8ValidationRefusesEveryMalformedForm) {
 TEST(TerminalText, CommandLinesSplitIntoVerbAndLiteralRest) {
   auto line = terminal::SplitCommand("type  two  spaces ");
   EXPECT_EQ(line.verb, "type");
-  EXPECT_EQ(line.rest, "two  spaces ") << "the rest keeps inner and trailing spaces";
+  EXPECT_EQ(line.rest, " two  spaces ") << "the rest after one separator is kept literally";
   line = terminal::SplitCommand("  \tshow");
   EXPECT_EQ(line.verb, "show");
   EXPECT_EQ(line.rest, "");
