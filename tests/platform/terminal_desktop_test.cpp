@@ -1,0 +1,250 @@
+// Tests of the terminal desktop serving a real application: the test program starts itself
+// again as a child that builds a small application (a numbered window with views, a repeating
+// timer) under the virtual clock and runs its loop on the terminal desktop; the parent speaks
+// the protocol over pipes, waiting on each `ok`.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/appkit/appkit.h"
+#include "platform/desktop/desktop.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/string.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kChildVariable = "MINDEL_TERMINAL_TEST_CHILD";
+
+// --- The child: a small application on the terminal desktop ---
+
+id gTestWindow;     // the numbered window
+int gTicks;         // how often the timer fired
+double gStartTime;  // ClockNow() when the timer was scheduled
+
+NSInteger WindowId(id, SEL) {
+  return 7;
+}
+
+void Tick(id, SEL, id) {
+  ++gTicks;
+  const double elapsed_ms = (ClockNow() - gStartTime) * 1000;
+  const std::string title = "tick " + std::to_string(gTicks) + " at " +
+                            std::to_string(static_cast<long long>(elapsed_ms + 0.5)) + "ms";
+  objc::Send<void>(gTestWindow, "setTitle:", foundation::MakeStringFromUtf8(title));
+}
+
+id MakeView(NSRect frame) {
+  return objc::Autorelease(
+      objc::Send(objc::Send(objc_lookUpClass("NSView"), "alloc"), "initWithFrame:", frame));
+}
+
+TEST(TerminalDesktopChild, ServeSmallApplication) {
+  if (!std::getenv(kChildVariable)) GTEST_SKIP() << "runs only as the child of other tests";
+  // The parent handed the protocol pipe over as descriptor 3 and gave standard output to the
+  // test framework's chatter; the desktop takes the protocol from descriptor 1.
+  dup2(3, STDOUT_FILENO);
+  close(3);
+  objc::AutoreleasePool pool;
+  id app = objc::Send(objc_lookUpClass("NSApplication"), "sharedApplication");
+
+  Class delegate_class = objc::DefineClass("TerminalTestDelegate", "NSObject");
+  objc::AddMethod(delegate_class, "windowID", &WindowId);
+  objc::AddMethod(delegate_class, "tick:", &Tick);
+  id delegate = objc::Send(delegate_class, "new");
+
+  gTestWindow =
+      objc::Send(objc::Send(objc_lookUpClass("NSWindow"), "alloc"),
+                 "initWithContentRect:styleMask:backing:defer:", NSMakeRect(100, 100, 300, 200),
+                 NSUInteger{15}, NSUInteger{2}, NO);
+  objc::Send<void>(gTestWindow, "setTitle:", foundation::MakeStringFromUtf8("Test"));
+  objc::Send<void>(gTestWindow, "setDelegate:", delegate);
+  objc::Send<void>(gTestWindow, "setReleasedWhenClosed:", NO);
+  id content = objc::Send(gTestWindow, "contentView");
+  id outer = MakeView(NSMakeRect(10, 20, 30, 40));
+  objc::Send<void>(outer, "addSubview:", MakeView(NSMakeRect(1, 2, 3, 4)));
+  objc::Send<void>(content, "addSubview:", outer);
+  id hidden = MakeView(NSMakeRect(50.4, 60.6, 70, 80));
+  objc::Send<void>(hidden, "setHidden:", YES);
+  objc::Send<void>(content, "addSubview:", hidden);
+  objc::Send<void>(gTestWindow, "makeKeyAndOrderFront:", static_cast<id>(nil));
+
+  gStartTime = ClockNow();
+  objc::Send(objc_lookUpClass("NSTimer"),
+             "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:", 5.0, delegate,
+             sel_registerName("tick:"), static_cast<id>(nil), YES);
+  objc::Send<void>(app, "run");  // the end of the input ends the process
+  ADD_FAILURE() << "the loop should never return";
+}
+
+// --- The parent ---
+
+// The child program with pipes to its input and from its protocol stream.
+class Child {
+ public:
+  Child() {
+    int commands[2], answers[2];
+    EXPECT_EQ(pipe(commands), 0);
+    EXPECT_EQ(pipe(answers), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, commands[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, answers[1], 3);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, commands[1]);
+    posix_spawn_file_actions_addclose(&actions, answers[0]);
+
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry; ++entry) {
+      if (std::strncmp(*entry, "MINDEL_", 7) != 0) variables.push_back(*entry);
+    }
+    for (const char* variable :
+         {"MINDEL_TERMINAL_TEST_CHILD=1", "MINDEL_CLOCK=virtual", "MINDEL_DESKTOP=terminal",
+          "MINDEL_SCREEN=800x600", "MINDEL_APPEARANCE=dark"}) {
+      variables.push_back(variable);
+    }
+    std::vector<char*> env;
+    for (std::string& variable : variables) env.push_back(variable.data());
+    env.push_back(nullptr);
+    std::string filter = "--gtest_filter=TerminalDesktopChild.ServeSmallApplication";
+    char program[] = "/proc/self/exe";
+    char* argv[] = {program, filter.data(), nullptr};
+    EXPECT_EQ(posix_spawn(&pid_, program, &actions, nullptr, argv, env.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(commands[0]);
+    close(answers[1]);
+    input_ = commands[1];
+    output_ = answers[0];
+  }
+  ~Child() {
+    if (input_ >= 0) close(input_);
+    close(output_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+
+  void Send(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = write(input_, text.data() + done, text.size() - done);
+      if (n <= 0) return;
+      done += static_cast<size_t>(n);
+    }
+  }
+
+  // One protocol line; "<end>" when the stream ended.
+  std::string ReadLine() {
+    for (;;) {
+      const size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      char chunk[65536];
+      const ssize_t n = read(output_, chunk, sizeof chunk);
+      if (n <= 0) return "<end>";
+      pending_.append(chunk, static_cast<size_t>(n));
+    }
+  }
+
+  // The lines up to the next `ok` or `error:` (included), or the end of the stream.
+  std::vector<std::string> Answer() {
+    std::vector<std::string> lines;
+    for (;;) {
+      lines.push_back(ReadLine());
+      const std::string& last = lines.back();
+      if (last == "ok" || last.rfind("error:", 0) == 0 || last == "<end>") return lines;
+    }
+  }
+  std::vector<std::string> Command(const std::string& line) {
+    Send(line + "\n");
+    return Answer();
+  }
+
+  // Ends the input and answers the child's exit status.
+  int Finish() {
+    close(input_);
+    input_ = -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;       // the child's standard input
+  int output_ = -1;      // the child's protocol stream
+  std::string pending_;  // read but not yet taken
+};
+
+using Lines = std::vector<std::string>;
+
+TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
+  Child child;
+  EXPECT_EQ(child.Answer(), (Lines{"window: open 7 \"Test\"", "ok"}))
+      << "the window's report, then the ok of start-up";
+
+  EXPECT_EQ(child.Command("show"), (Lines{
+                                       "timer -1 -1 5000",
+                                       "window 7 \"Test\" visible key level=0",
+                                       "view 7.1 NSView \"\" frame=10,20,30,40 enabled",
+                                       "view 7.2 NSView \"\" frame=1,2,3,4 enabled",
+                                       "view 7.3 NSView \"\" frame=50,61,70,80 enabled hidden",
+                                       "ok",
+                                   }));
+  EXPECT_EQ(child.Command("bogus 1"),
+            Lines{"error: unknown command \"bogus\" (help lists the commands)"});
+  EXPECT_EQ(child.Command("click 8.1"), Lines{"error: no window 8"});
+  EXPECT_EQ(child.Command("click 7.4"), Lines{"error: window 7 has no view 4"});
+  EXPECT_EQ(child.Command("click 7.3"), Lines{"error: view 7.3 is hidden"});
+  EXPECT_EQ(child.Command("focus 7.1"), Lines{"error: view 7.1 does not take the focus"});
+  EXPECT_EQ(child.Command("select 7.1 0"), Lines{"error: view 7.1 is not a pop-up button"});
+  EXPECT_EQ(child.Command("step 7.2 up"), Lines{"error: view 7.2 is not a stepper"});
+  EXPECT_EQ(child.Command("type hello"), Lines{"error: no text field has the focus"});
+  EXPECT_EQ(child.Command("press OK"), Lines{"error: no button titled \"OK\""});
+  EXPECT_EQ(child.Command("menu 1"), Lines{"error: no status item has a menu"});
+  EXPECT_EQ(child.Command("hotkey ctrl+alt+t"),
+            Lines{"error: no hot key ctrl+alt+t is registered"});
+  EXPECT_EQ(child.Command("click 7.2"), Lines{"ok"});
+  EXPECT_EQ(child.Command("key cmd+x"), Lines{"ok"});
+
+  // The timer is due 5 s after it was scheduled, and not a millisecond earlier.
+  EXPECT_EQ(child.Command("advance 4999ms"), Lines{"ok"});
+  EXPECT_EQ(child.Command("show")[1], "window 7 \"Test\" visible key level=0");
+  EXPECT_EQ(child.Command("advance 1ms"), Lines{"ok"});
+  EXPECT_EQ(child.Command("show")[1], "window 7 \"tick 1 at 5000ms\" visible key level=0");
+  EXPECT_EQ(child.Command("advance 12s"), Lines{"ok"});
+  EXPECT_EQ(child.Command("show")[1], "window 7 \"tick 3 at 15000ms\" visible key level=0")
+      << "each firing in its turn, at its own time";
+
+  // Many commands sent without waiting are all answered, in order.
+  std::string many;
+  const int count = 10000;
+  for (int i = 0; i < count; ++i) many += (i % 2 == 0) ? "click 7.1\n" : "close 9\n";
+  std::thread writer([&] { child.Send(many); });
+  bool in_order = true;
+  for (int i = 0; i < count && in_order; ++i) {
+    const std::string expected = (i % 2 == 0) ? "ok" : "error: no window 9";
+    const std::string line = child.ReadLine();
+    in_order = line == expected;
+    EXPECT_EQ(line, expected) << "answer " << i;
+  }
+  writer.join();
+
+  EXPECT_EQ(child.Command("close 7"), (Lines{"window: close 7", "ok"}));
+  EXPECT_EQ(child.Command("close 7"), Lines{"error: window 7 is not visible"});
+  const int status = child.Finish();
+  ASSERT_TRUE(WIFEXITED(status)) << "the child ends by itself at the end of its input";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
