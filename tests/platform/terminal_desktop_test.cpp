@@ -142,12 +142,14 @@ class Child {
   // One protocol line; "<end>" when the stream ended.
   std::string ReadLine() {
     for (;;) {
-      const size_t end = pending_.find('\n');
+      const size_t end = pending_.find('\n', taken_);
       if (end != std::string::npos) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
+        std::string line = pending_.substr(taken_, end - taken_);
+        taken_ = end + 1;
         return line;
       }
+      pending_.erase(0, taken_);
+      taken_ = 0;
       char chunk[65536];
       const ssize_t n = read(output_, chunk, sizeof chunk);
       if (n <= 0) return "<end>";
@@ -184,6 +186,7 @@ class Child {
   int input_ = -1;       // the child's standard input
   int output_ = -1;      // the child's protocol stream
   std::string pending_;  // read but not yet taken
+  size_t taken_ = 0;     // bytes of pending_ already returned
 };
 
 using Lines = std::vector<std::string>;

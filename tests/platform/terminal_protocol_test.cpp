@@ -53,12 +53,14 @@ class PipeDesktop {
   // Reads one protocol line (blocks until it is complete; "" at the end of the stream).
   std::string ReadLine() {
     for (;;) {
-      const size_t end = pending_.find('\n');
+      const size_t end = pending_.find('\n', taken_);
       if (end != std::string::npos) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
+        std::string line = pending_.substr(taken_, end - taken_);
+        taken_ = end + 1;
         return line;
       }
+      pending_.erase(0, taken_);
+      taken_ = 0;
       char chunk[65536];
       const ssize_t n = read(answers_[0], chunk, sizeof chunk);
       if (n <= 0) return "";
@@ -89,6 +91,7 @@ class PipeDesktop {
   TerminalDesktop* desktop_ = nullptr;
   std::thread writer_;   // writes the last Send
   std::string pending_;  // read from the protocol but not yet taken by ReadLine
+  size_t taken_ = 0;     // bytes of pending_ already returned
 };
 
 TEST(TerminalProtocol, AnswersOkOnceIdleAndErrorsAtOnce) {
