@@ -2,6 +2,7 @@
 // again as a child that builds a small application (a numbered window with views, a repeating
 // timer) under the virtual clock and runs its loop on the terminal desktop; the parent speaks
 // the protocol over pipes, waiting on each `ok`.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -90,7 +91,10 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
 // The child program with pipes to its input and from its protocol stream.
 class Child {
  public:
-  Child() {
+  // Starts the child with the given MINDEL_DESKTOP, MINDEL_SCREEN and MINDEL_APPEARANCE, its
+  // standard error going to error_path (empty: the test's own).
+  explicit Child(const char* desktop = "terminal", const char* screen = "800x600",
+                 const char* appearance = "dark", const std::string& error_path = "") {
     int commands[2], answers[2];
     EXPECT_EQ(pipe(commands), 0);
     EXPECT_EQ(pipe(answers), 0);
@@ -98,6 +102,10 @@ class Child {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, commands[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, answers[1], 3);
+    if (!error_path.empty()) {
+      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, error_path.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, commands[1]);
     posix_spawn_file_actions_addclose(&actions, answers[0]);
@@ -106,11 +114,11 @@ class Child {
     for (char** entry = environ; *entry; ++entry) {
       if (std::strncmp(*entry, "MINDEL_", 7) != 0) variables.push_back(*entry);
     }
-    for (const char* variable :
-         {"MINDEL_TERMINAL_TEST_CHILD=1", "MINDEL_CLOCK=virtual", "MINDEL_DESKTOP=terminal",
-          "MINDEL_SCREEN=800x600", "MINDEL_APPEARANCE=dark"}) {
-      variables.push_back(variable);
-    }
+    variables.push_back(std::string(kChildVariable) + "=1");
+    variables.push_back("MINDEL_CLOCK=virtual");
+    variables.push_back(std::string("MINDEL_DESKTOP=") + desktop);
+    variables.push_back(std::string("MINDEL_SCREEN=") + screen);
+    variables.push_back(std::string("MINDEL_APPEARANCE=") + appearance);
     std::vector<char*> env;
     for (std::string& variable : variables) env.push_back(variable.data());
     env.push_back(nullptr);
@@ -248,6 +256,30 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
   const int status = child.Finish();
   ASSERT_TRUE(WIFEXITED(status)) << "the child ends by itself at the end of its input";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(TerminalDesktop, BadSettingsAreReportedAndTheDefaultsServe) {
+  char path[] = "/tmp/mindel-terminal-test-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  Child child("weird", "1920by1080", "purple", path);
+  EXPECT_EQ(child.Answer(), (Lines{"window: open 7 \"Test\"", "ok"}))
+      << "an unknown desktop name still gives the terminal desktop";
+  EXPECT_EQ(child.Command("help").back(), "ok");
+  const int status = child.Finish();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  std::string errors;
+  const int in = open(path, O_RDONLY);
+  char chunk[4096];
+  ssize_t n;
+  while ((n = read(in, chunk, sizeof chunk)) > 0) errors.append(chunk, static_cast<size_t>(n));
+  close(in);
+  unlink(path);
+  EXPECT_NE(errors.find("MINDEL_DESKTOP=\"weird\" is not a desktop"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("MINDEL_SCREEN=\"1920by1080\" is neither"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("MINDEL_APPEARANCE=\"purple\" is neither"), std::string::npos) << errors;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <thread>
@@ -243,6 +244,71 @@ TEST(TerminalProtocol, EndOfInputEndsTheProcessWithCodeZero) {
   ASSERT_GE(output.size(), ending.size());
   EXPECT_EQ(output.substr(output.size() - ending.size()), ending)
       << "the unterminated last line is still answered before the end";
+}
+
+// Sets an environment variable for the life of the object and puts the old value back.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedVariable() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;  // the variable
+  bool had_;          // it was set before
+  std::string old_;   // its value before
+};
+
+TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
+  {
+    ScopedVariable screen("MINDEL_SCREEN", "1280x800");
+    ScopedVariable appearance("MINDEL_APPEARANCE", "Dark");
+    TerminalDesktop desktop(-1, -1, TerminalSettingsFromEnvironment());
+    ASSERT_EQ(desktop.ScreenCount(), 1);
+    const NSRect frame = desktop.ScreenFrame(0);
+    EXPECT_EQ(frame.origin.x, 0);
+    EXPECT_EQ(frame.origin.y, 0);
+    EXPECT_EQ(frame.size.width, 1280);
+    EXPECT_EQ(frame.size.height, 800);
+    EXPECT_EQ(desktop.ScreenFrame(1).size.width, 0) << "there is one screen only";
+    EXPECT_TRUE(desktop.PrefersDark());
+  }
+  {
+    ScopedVariable screen("MINDEL_SCREEN", "none");
+    ScopedVariable appearance("MINDEL_APPEARANCE", "light");
+    const TerminalSettings settings = TerminalSettingsFromEnvironment();
+    EXPECT_EQ(settings.screen_count, 0);
+    EXPECT_FALSE(settings.dark);
+  }
+  {
+    ScopedVariable screen("MINDEL_SCREEN", "800x0");
+    ScopedVariable appearance("MINDEL_APPEARANCE", "dim");
+    const TerminalSettings settings = TerminalSettingsFromEnvironment();
+    EXPECT_EQ(settings.screen_count, 1) << "a bad size gives the default screen";
+    EXPECT_EQ(settings.screen_size.width, 1920);
+    EXPECT_EQ(settings.screen_size.height, 1080);
+    EXPECT_FALSE(settings.dark) << "an unknown appearance is light";
+  }
+  {
+    ScopedVariable screen("MINDEL_SCREEN", nullptr);
+    const TerminalSettings settings = TerminalSettingsFromEnvironment();
+    EXPECT_EQ(settings.screen_count, 1);
+    EXPECT_EQ(settings.screen_size.width, 1920);
+  }
 }
 
 }  // namespace
