@@ -8,3 +8,6 @@ double ClockNow();
 bool ClockIsVirtual();
 // Moves the virtual clock on to time (never back). Does nothing with the real clock.
 void ClockAdvanceTo(double time);
+// Switches to the virtual clock for the rest of the run, starting at the current time (for
+// tests that run without MINDEL_CLOCK). Does nothing when the clock is virtual already.
+void ClockStartVirtual();
