@@ -10,5 +10,6 @@ void LoadFoundationClasses();
 
 void LoadNSObjectClass();
 void LoadNSAutoreleasePoolClass();
+void LoadNSInvocationClass();
 
 }  // namespace foundation

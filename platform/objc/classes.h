@@ -32,7 +32,9 @@ ptrdiff_t AddIvar(Class cls, const char* name) {
   static_assert(std::is_trivially_copyable_v<T>, "use AddCxxIvar for C++ objects");
   uint8_t alignment_log2 = 0;
   while ((size_t{1} << alignment_log2) < alignof(T)) ++alignment_log2;
-  if (!class_addIvar(cls, name, sizeof(T), alignment_log2, EncodingOf<T>())) return -1;
+  const char* types = "?";  // records without a StructEncoding are opaque bytes
+  if constexpr (HasEncoding<T>()) types = EncodingOf<T>();
+  if (!class_addIvar(cls, name, sizeof(T), alignment_log2, types)) return -1;
   return ivar_getOffset(class_getInstanceVariable(cls, name));
 }
 

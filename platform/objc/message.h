@@ -35,7 +35,7 @@ inline bool IsSignedIntegerCode(char code) {
 // Writes value into slot as a parameter of the encoded type (size bytes).
 template <class T>
 void StoreArgument(const std::string& type, size_t size, const T& value, unsigned char* slot) {
-  using U = std::decay_t<T>;
+  using U = std::decay_t<const T>;  // string literals become const char*
   std::memset(slot, 0, size);
   if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_pointer_v<U> ||
                 std::is_null_pointer_v<U>) {

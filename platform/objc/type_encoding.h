@@ -54,7 +54,23 @@ constexpr const char* EncodingOf() {
   } else if constexpr (std::is_enum_v<U>) {
     return EncodingOf<std::underlying_type_t<U>>();
   } else {
+    static_assert(
+        requires { StructEncoding<U>::value; },
+        "a structure needs an objc::StructEncoding specialization");
     return StructEncoding<U>::value;
+  }
+}
+
+// True when EncodingOf<T> is defined: scalars, pointers and structures with a StructEncoding.
+template <class T>
+constexpr bool HasEncoding() {
+  using U = std::remove_cv_t<T>;
+  if constexpr (std::is_class_v<U> || std::is_union_v<U>) {
+    return requires {
+      StructEncoding<U>::value;
+    };
+  } else {
+    return true;
   }
 }
 
