@@ -361,7 +361,7 @@ bool CloseCommand(const Call& call) {
   std::vector<std::string_view> words;
   if (!Words(call, 1, "close W", &words)) return false;
   int64_t number;
-  if (!terminal::ParseInteger(words[0], 1, INT64_MAX, &number)) {
+  if (!terminal::ParseInteger(words[0], 0, INT64_MAX, &number)) {
     return Fail(call, "not a window number: " + Quoted(words[0]));
   }
   id window = terminal::FindNumberedWindow(number);

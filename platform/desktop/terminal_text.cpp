@@ -240,7 +240,7 @@ bool ParseViewId(std::string_view text, ViewId* out) {
   const size_t dot = text.find('.');
   if (dot == std::string_view::npos) return false;
   int64_t window, view;
-  if (!ParseInteger(text.substr(0, dot), 1, INT64_MAX, &window) ||
+  if (!ParseInteger(text.substr(0, dot), 0, INT64_MAX, &window) ||
       !ParseInteger(text.substr(dot + 1), 1, INT64_MAX, &view)) {
     return false;
   }

@@ -52,7 +52,8 @@ constexpr int64_t kMaxDurationMilliseconds = int64_t{366} * 24 * 3600 * 1000;
 // up to kMaxDurationMilliseconds. Leaves *milliseconds alone on failure.
 bool ParseDuration(std::string_view text, int64_t* milliseconds);
 
-// A view address "W.V": window number W (1 or more) and view number V (1 or more).
+// A view address "W.V": window number W (0 or more: the program numbers its windows from 0)
+// and view number V (1 or more).
 struct ViewId {
   int64_t window;  // the window's number, as its delegate's windowID answers
   int64_t view;    // position in the depth-first walk of the content view, from 1

@@ -42,7 +42,7 @@ bool WindowNumberOf(id window, int64_t* number) {
   id delegate = objc::Send(window, "delegate");
   if (!Answers(delegate, "windowID")) return false;
   *number = objc::Send<int64_t>(delegate, "windowID");
-  return true;
+  return *number >= 0;  // -1 is the runtime's "no window"
 }
 
 id FindNumberedWindow(int64_t number) {

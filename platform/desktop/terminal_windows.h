@@ -1,11 +1,12 @@
 // How the terminal protocol names what it shows: window numbers, view numbers, the platform
 // class of an object and the text of a view, shared by the commands and the state block.
 //
-// A window's number is what its delegate answers to windowID; a window whose delegate does not
-// answer (an alert's panel) has no number, is never listed and cannot be addressed. View V of
-// window W is the V-th view, from 1, of a depth-first walk (each view before its subviews, in
-// subview order) of the views below W's content view; the content view itself and the field
-// editor with everything below it are left out, so focusing a text field renumbers nothing.
+// A window's number is what its delegate answers to windowID (0 or more); a window whose
+// delegate does not answer, or answers -1 (an alert's panel), has no number, is never listed and
+// cannot be addressed. View V of window W is the V-th view, from 1, of a depth-first walk (each
+// view before its subviews, in subview order) of the views below W's content view; the content view
+// itself and the field editor with everything below it are left out, so focusing a text field
+// renumbers nothing.
 #pragma once
 
 #include <cstdint>

@@ -110,7 +110,7 @@ TEST(TerminalProtocol, AnswersOkOnceIdleAndErrorsAtOnce) {
       "click 1\n"
       "click 0.1\n"
       "focus 987654.1\n"
-      "close 0\n"
+      "close -1\n"
       "step 1.1 sideways\n"
       "select 1.1\n"
       "hotkey ctrl+\n"
@@ -133,9 +133,9 @@ TEST(TerminalProtocol, AnswersOkOnceIdleAndErrorsAtOnce) {
       "error: missing argument: menu N",
       "error: not a menu tag: \"x\"",
       "error: not a view id (W.V, such as 1.3): \"1\"",
-      "error: not a view id (W.V, such as 1.3): \"0.1\"",
+      "error: no window 0",
       "error: no window 987654",
-      "error: not a window number: \"0\"",
+      "error: not a window number: \"-1\"",
       "error: step goes up or down, not \"sideways\"",
       "error: missing argument: select W.V INDEX",
       "error: not a key name: \"ctrl+\"",

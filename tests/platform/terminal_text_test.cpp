@@ -129,8 +129,10 @@ TEST(TerminalText, ViewIdsAndScreenSizesNeedTwoPositiveNumbers) {
   ASSERT_TRUE(terminal::ParseViewId("1.12", &id));
   EXPECT_EQ(id.window, 1);
   EXPECT_EQ(id.view, 12);
+  ASSERT_TRUE(terminal::ParseViewId("0.1", &id)) << "windows are numbered from 0";
+  EXPECT_EQ(id.window, 0);
   for (const char* text :
-       {"", "1", "1.", ".1", "0.1", "1.0", "-1.2", "1.2.3", "a.b", "1 .2", "1.2 "}) {
+       {"", "1", "1.", ".1", "00.1", "1.0", "-1.2", "1.2.3", "a.b", "1 .2", "1.2 "}) {
     EXPECT_FALSE(terminal::ParseViewId(text, &id)) << "refuses \"" << text << "\"";
   }
   int64_t w = 0, h = 0;
