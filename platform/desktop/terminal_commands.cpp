@@ -183,18 +183,26 @@ bool KeyCommand(const Call& call) {
 // --- Text and buttons ---
 
 // The text field that has the keyboard: the key window's first responder, or the text field
-// the field editor is editing for.
-id FocusedTextField() {
+// the field editor is editing for. In an alert whose panel is key and has nothing else
+// focused, the accessory view's text field: an alert panel makes it its first key view.
+id FocusedTextField(TerminalDesktop* desktop) {
   Class text_field = objc_lookUpClass("NSTextField");
-  id responder = objc::Send(objc::Send(NSApp, "keyWindow"), "firstResponder");
-  if (!responder || !text_field) return nil;
-  if (objc::IsKindOf(responder, text_field)) return responder;
+  if (!text_field) return nil;
+  id window = objc::Send(NSApp, "keyWindow");
+  id responder = objc::Send(window, "firstResponder");
+  if (responder && objc::IsKindOf(responder, text_field)) return responder;
   id delegate = Answers(responder, "delegate") ? objc::Send(responder, "delegate") : nil;
-  return delegate && objc::IsKindOf(delegate, text_field) ? delegate : nil;
+  if (delegate && objc::IsKindOf(delegate, text_field)) return delegate;
+  id alert = desktop->OpenAlert();
+  if (alert && window && objc::Send(alert, "window") == window &&
+      (!responder || responder == window)) {
+    return terminal::FindTextField(objc::Send(alert, "accessoryView"));
+  }
+  return nil;
 }
 
 bool TypeCommand(const Call& call) {
-  id field = FocusedTextField();
+  id field = FocusedTextField(call.desktop);
   if (!field) return Fail(call, "no text field has the focus");
   if (Answers(field, "isEditable") && !objc::Send<BOOL>(field, "isEditable")) {
     return Fail(call, "the focused text field is not editable");
