@@ -1,0 +1,108 @@
+// The main loop and the handlers of the status menu's items.
+#include "app/main_loop.h"
+
+#include "app/end_program.h"
+#include "app/settings.h"
+#include "app/shortcut_menu_text.h"
+#include "app/state.h"
+#include "app/status_item.h"
+#include "core/temp_buffer.h"
+#include "gui/event_queue.h"
+#include "gui/menus.h"
+#include "gui/selector_bridge.h"
+
+namespace {
+
+// Stores TaskText under "Val16" and makes it the status item's title.
+void StoreTask() {
+  StoreSettingText(u"Val16", TaskText);
+  SynchronizeSettings();
+  id title = SelectorObject(SelectorSend1(nullptr, nil, u"NSString stringWithString:$",
+                                          SelectorWord(TextOrEmpty(TaskText))));
+  SelectorSend1(nullptr, StatusItem, "setTitle:", SelectorWord(title));
+}
+
+// Gives status menu item `item` the text label + the menu form of shortcut.
+void RetitleShortcutItem(int item, const char16_t* label, const char16_t* shortcut) {
+  PushTempStart();
+  const int64_t text = PeekTempStart();
+  ShortcutItemText(label, shortcut, text);
+  ChangeMenuItemText(0, item, TempPointerAt(text + 1));
+  PopTempDiscard();
+}
+
+// Item 1 and the enter-task hot key.
+void EnterTask() {
+  // FIXME: run the task dialog (EditTask) here: it leaves the new task in TaskText and
+  // brings items 1 and 2 up to date.
+  StoreTask();
+}
+
+// Item 2 and the clear-task hot key: no confirmation, and the reminder kind goes to none as
+// well (the reminder timer keeps running; its events find kind 0 and do nothing).
+void ClearTask() {
+  AssignStringVar(&TaskText, u"");
+  StoreTask();
+  RetitleShortcutItem(EnterTaskItem, u"Enter Task\t", AddKey);
+  RetitleShortcutItem(ClearTaskItem, u"Clear Task\t", ClrKey);
+  NagType = 0;
+  StoreSettingInteger(u"Val7", 0);
+  SynchronizeSettings();
+  AssignStringVar(&ReminderLine, u"No Reminder Set");
+  ChangeMenuItemText(0, ReminderItem, ReminderLine);
+  SetMenuItemDisabled(0, ClearTaskItem, 1);
+}
+
+// Item 4.
+void OpenPreferences() {
+  // FIXME: run the preferences window, then release menu 0, remove the status item, load the
+  // settings and build the status item again.
+}
+
+// Item 5.
+void ShowAbout() {
+  // FIXME: lock the menu, show the about box, then restore the menu state.
+}
+
+// A TimerEvent: the reminder timer fell due.
+void GiveReminder() {
+  // FIXME: show or speak the reminder while a task is set.
+}
+
+}  // namespace
+
+void ChooseStatusMenuItem(int64_t item) {
+  switch (item) {
+    case EnterTaskItem:
+      EnterTask();
+      break;
+    case ClearTaskItem:
+      ClearTask();
+      break;
+    case PreferencesMenuItem:
+      OpenPreferences();
+      break;
+    case AboutMenuItem:
+      ShowAbout();
+      break;
+    case QuitMenuItem:
+      EndProgram();
+    default:
+      break;  // item 3 (the reminder line) and the application menu's items do nothing
+  }
+}
+
+void RunMainLoop() {
+  for (;;) {
+    const int32_t type = WaitForEventForever();
+    if (type == TimerEvent) {
+      GiveReminder();
+    } else if (type == MenuEvent) {
+      ChooseStatusMenuItem(CurrentEventMenuItem());
+    } else if (type == TaskKeyEvent) {
+      ChooseStatusMenuItem(EnterTaskItem);
+    } else if (type == ClearKeyEvent) {
+      ChooseStatusMenuItem(ClearTaskItem);
+    }
+  }
+}
