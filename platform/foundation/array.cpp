@@ -191,6 +191,7 @@ void ReplaceObject(id self, SEL, NSUInteger index, id object) {
 namespace foundation {
 
 id MakeArray(const std::vector<id>& items) {
+  objc::EnsureClassesLoaded();
   return objc_autorelease(NewOfClass(gArray, items));
 }
 bool IsArray(id obj) {

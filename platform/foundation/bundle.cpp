@@ -42,25 +42,14 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-id MainBundle(Class cls, SEL) {
-  if (!gMainBundle) {
-    id bundle = class_createInstance(cls, 0);
-    if (!bundle) return nil;
-    BundleFields& f = Fields(bundle);
-    f.layout = foundation::LayoutForProgram(foundation::ProgramPath());
-    plist::Value info;
-    id dictionary = nil;
-    // A missing or damaged Info.plist gives an empty (or partial) dictionary.
-    if (plist::ReadFile(f.layout.info_path.c_str(), &info) != plist::ReadResult::Missing &&
-        info.kind == plist::Kind::Dictionary) {
-      objc::AutoreleasePool pool;
-      dictionary = objc_retain(foundation::ObjectFromPlist(info));
-    }
-    if (!dictionary) dictionary = objc_retain(foundation::MakeDictionary({}));
-    f.info = dictionary;
-    gMainBundle = bundle;
-  }
+id MainBundle(Class, SEL) {
+  if (!gMainBundle) gMainBundle = foundation::NewBundleForProgram(foundation::ProgramPath());
   return gMainBundle;
+}
+
+void Dealloc(id self, SEL sel) {
+  objc_release(Fields(self).info);
+  objc::SendSuper<void>(self, gBundle, sel);
 }
 
 id PathString(const std::string& path) {
@@ -117,6 +106,25 @@ BundleLayout LayoutForProgram(const std::string& program_path) {
   return layout;
 }
 
+id NewBundleForProgram(const std::string& program_path) {
+  objc::EnsureClassesLoaded();
+  id bundle = class_createInstance(gBundle, 0);
+  if (!bundle) return nil;
+  BundleFields& f = Fields(bundle);
+  f.layout = LayoutForProgram(program_path);
+  plist::Value info;
+  id dictionary = nil;
+  // A missing or damaged Info.plist gives an empty (or partial) dictionary.
+  if (plist::ReadFile(f.layout.info_path.c_str(), &info) != plist::ReadResult::Missing &&
+      info.kind == plist::Kind::Dictionary) {
+    objc::AutoreleasePool pool;
+    dictionary = objc_retain(ObjectFromPlist(info));
+  }
+  if (!dictionary) dictionary = objc_retain(MakeDictionary({}));
+  f.info = dictionary;
+  return bundle;
+}
+
 std::string ProgramPath() {
   char path[PATH_MAX];
   ssize_t size = readlink("/proc/self/exe", path, sizeof(path) - 1);
@@ -134,6 +142,7 @@ void LoadNSBundleClass() {
   gBundle = objc::DefineClass("NSBundle", "NSObject");
   gFields = objc::AddCxxIvar<BundleFields>(gBundle, "_fields");
   objc::AddClassMethod(gBundle, "mainBundle", &MainBundle);
+  objc::AddMethod(gBundle, "dealloc", &Dealloc);
   objc::AddMethod(gBundle, "bundlePath", &BundlePath);
   objc::AddMethod(gBundle, "executablePath", &ExecutablePath);
   objc::AddMethod(gBundle, "resourcePath", &ResourcePath);

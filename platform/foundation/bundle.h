@@ -20,6 +20,10 @@ struct BundleLayout {
 };
 BundleLayout LayoutForProgram(const std::string& program_path);
 
+// A new NSBundle (+1) for the program at program_path, with its Info.plist read; +mainBundle
+// is this for the running program.
+id NewBundleForProgram(const std::string& program_path);
+
 // The running program's file (from /proc/self/exe) and its file name; "" when unknown.
 std::string ProgramPath();
 std::string ProgramName();

@@ -103,6 +103,7 @@ id Description(id self, SEL) {
 namespace foundation {
 
 id MakeDate(double seconds_since_2001) {
+  objc::EnsureClassesLoaded();
   return Make(gDate, seconds_since_2001);
 }
 bool IsDate(id obj) {

@@ -173,6 +173,7 @@ void AddEntries(id self, SEL, id other) {
 namespace foundation {
 
 id MakeDictionary(const Entries& entries) {
+  objc::EnsureClassesLoaded();
   return objc_autorelease(NewOfClass(gDictionary, entries));
 }
 bool IsDictionary(id obj) {

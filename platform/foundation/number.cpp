@@ -142,12 +142,15 @@ void NullDealloc(id, SEL) {}  // an unbalanced release never frees the singleton
 namespace foundation {
 
 id MakeInteger(int64_t value) {
+  objc::EnsureClassesLoaded();
   return Make(gNumber, NumberKind::Integer, value, 0);
 }
 id MakeReal(double value) {
+  objc::EnsureClassesLoaded();
   return Make(gNumber, NumberKind::Real, 0, value);
 }
 id MakeBoolean(bool value) {
+  objc::EnsureClassesLoaded();
   return Make(gNumber, NumberKind::Boolean, value ? 1 : 0, 0);
 }
 bool IsNumber(id obj) {
@@ -163,6 +166,7 @@ double NumberReal(id number) {
   return IsNumber(number) ? AsReal(Fields(number)) : 0;
 }
 id Null() {
+  objc::EnsureClassesLoaded();
   return gNullObject;
 }
 

@@ -62,6 +62,7 @@ id MakeOfClass(Class cls, std::u16string units) {
 namespace foundation {
 
 id NewString(std::u16string units) {
+  objc::EnsureClassesLoaded();
   return NewOfClass(gString, std::move(units));
 }
 id MakeString(std::u16string units) {

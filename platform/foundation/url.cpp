@@ -67,6 +67,7 @@ id Copy(id self, SEL) {
 namespace foundation {
 
 id MakeFileURL(const std::string& path) {
+  objc::EnsureClassesLoaded();
   id url = class_createInstance(gURL, 0);
   if (!url) return nil;
   Path(url) = Standardized(path);

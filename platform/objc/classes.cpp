@@ -114,6 +114,10 @@ Class DefineClass(const char* name, const char* superclass_name) {
   return DefineClass(name, superclass);
 }
 
+void EnsureClassesLoaded() {
+  EnsurePlatformClasses();
+}
+
 bool IsKindOf(id obj, Class cls) {
   if (!obj || !cls) return false;
   for (Class c = object_getClass(obj); c; c = c->record->superclass) {

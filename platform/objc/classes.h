@@ -63,6 +63,10 @@ T* IvarPointer(id obj, const char* name) {
   return &FieldAt<T>(obj, ivar_getOffset(ivar));
 }
 
+// Defines the platform's classes if that has not happened yet. Class lookups and class making
+// do this by themselves; C++ helpers that reach a class through a saved pointer call it first.
+void EnsureClassesLoaded();
+
 // True when obj's class is cls or inherits from it.
 bool IsKindOf(id obj, Class cls);
 
