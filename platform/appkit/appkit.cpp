@@ -14,6 +14,17 @@ void LoadNSEventClass();
 void LoadNSViewClass();
 void LoadNSWindowClasses();
 void LoadNSScreenClass();
+void LoadNSControlClasses();
+void LoadNSButtonClasses();
+void LoadNSTextFieldClasses();
+void LoadNSMenuClass();
+void LoadNSMenuItemClass();
+void LoadNSAlertClass();
+void LoadNSStatusBarClasses();
+void LoadNSWorkspaceClass();
+void LoadNSColorClass();
+void LoadNSFontClass();
+void LoadNSRunningApplicationClass();
 
 void LoadAppKitClasses() {
   LoadNSResponderClass();
@@ -25,6 +36,17 @@ void LoadAppKitClasses() {
   LoadNSImageRepClasses();
   LoadNSImageClass();
   LoadNSGraphicsContextClass();
+  LoadNSControlClasses();
+  LoadNSButtonClasses();
+  LoadNSTextFieldClasses();
+  LoadNSMenuClass();
+  LoadNSMenuItemClass();
+  LoadNSAlertClass();
+  LoadNSStatusBarClasses();
+  LoadNSWorkspaceClass();
+  LoadNSColorClass();
+  LoadNSFontClass();
+  LoadNSRunningApplicationClass();
 }
 
 void AssignRetained(id* slot, id value) {
