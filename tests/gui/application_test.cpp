@@ -1,9 +1,12 @@
 // Tests of the application object: the edit shortcuts of VoApplication's sendEvent:, quit
 // requests turned into MenuEvents, and the wait's event filters.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include "gui/cocoa.h"
+#include "platform/carbon/carbon_desktop.h"
 #include "platform/foundation/string.h"
 #include "tests/gui/gui_harness.h"
 
@@ -131,7 +134,7 @@ TEST_F(ApplicationTest, EventFiltersSeeEventsBeforeDispatch) {
   EXPECT_EQ(g_received, std::vector<std::string>{"keyDown:q"});
 }
 
-TEST_F(ApplicationTest, WaitWithoutLimitsAndWithout) {
+TEST_F(ApplicationTest, WaitHonoursItsTimeout) {
   DrainPlatformEvents();
   EXPECT_EQ(WaitForEvent(0), 0) << "nothing pending: 0 at once";
   QueueProgramEvent(65537, 0, 0, 0, nullptr);
@@ -143,6 +146,31 @@ TEST_F(ApplicationTest, WaitWithoutLimitsAndWithout) {
   Screen().Then([] { QueueProgramEvent(65538, -1, 3, 0, nullptr); });
   EXPECT_EQ(WaitForEvent(-1), 65538) << "a program event posted inside the wait wakes it";
   EXPECT_EQ(CurrentEventGadget(), 3);
+}
+
+TEST_F(ApplicationTest, StartUpAsksForTheFrontAndRegistersDefaults) {
+  uint64_t before = CarbonFrontProcessRequests();
+  BringProcessToFront();
+  EXPECT_EQ(CarbonFrontProcessRequests(), before + 1);
+
+  id defaults = objc::Send(CocoaClass("NSUserDefaults"), "standardUserDefaults");
+  EXPECT_NE(objc::Send(defaults, "objectForKey:", CocoaStringFromUtf8("NSFunctionBarAPIEnabled")),
+            nil)
+      << "StartApplication registers NSFunctionBarAPIEnabled";
+  EXPECT_NE(objc::Send(NSApp, "delegate"), nil);
+  EXPECT_TRUE(objc_lookUpClass("VoApplication") &&
+              object_getClass(NSApp) == objc_lookUpClass("VoApplication"))
+      << "the shared application is a VoApplication";
+}
+
+TEST_F(ApplicationTest, NoContentsFolderLeavesTheWorkingDirectory) {
+  // The test program is not inside a bundle: its folder has no Contents folder to enter.
+  char before[4096];
+  ASSERT_NE(getcwd(before, sizeof(before)), nullptr);
+  EnterBundleContents();
+  char after[4096];
+  ASSERT_NE(getcwd(after, sizeof(after)), nullptr);
+  EXPECT_EQ(std::string(after), std::string(before));
 }
 
 }  // namespace
