@@ -99,7 +99,8 @@ uint64_t SelectorSend(const SelectorMessage* message) {
   if (part_count == 0) return 0;
   const uint64_t* arguments = parts + part_count + 1;
 
-  // Width, decided once from part 1.
+  // Width, decided once from part 1. A narrow part 1 of a single character would read as wide;
+  // no platform selector or class name is that short.
   auto* first = reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(parts[0]));
   if (first[0] == 0) return 0;  // an empty part 1 names nothing
   bool wide = first[1] == 0;
