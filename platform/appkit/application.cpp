@@ -97,22 +97,29 @@ bool ShouldLeaveFetch() {
   return gApp.stop_requested;
 }
 
-// -nextEventMatchingMask:untilDate:inMode:dequeue: (a nil date means now: no waiting)
+// -nextEventMatchingMask:untilDate:inMode:dequeue: (a nil date means now: no waiting). A
+// fetch that takes events fires the due timers of mode; a peek (dequeue NO) only looks at the
+// queue and the desktop, so that code which peeks from inside a callback (the GUI runtime
+// does, to decide whether to wake the loop) never fires timers re-entrantly, and a peek from
+// inside a modal loop cannot fire the default mode's timers.
 id NextEvent(id, SEL, NSUInteger mask, id date, id mode, BOOL dequeue) {
   if (!mode) mode = NSDefaultRunLoopMode;
   double limit = foundation::IsDate(date) ? foundation::DateSeconds(date) : ClockNow();
   if (limit >= kNoLimitSeconds) limit = kInfinity;
+  bool fires_timers = dequeue != NO;
   id previous_mode = RunLoopSetCurrentMode(mode);
   id result = nil;
   for (;;) {
     result = TakeMatching(mask, dequeue != NO);
     if (result || ShouldLeaveFetch()) break;
-    RunLoopFireDueTimers(mode);  // callbacks may post events
-    if (AnyMatching(mask)) continue;
-    if (ShouldLeaveFetch()) break;
+    if (fires_timers) {
+      RunLoopFireDueTimers(mode);  // callbacks may post events
+      if (AnyMatching(mask)) continue;
+      if (ShouldLeaveFetch()) break;
+    }
     double now = ClockNow();
     if (now >= limit) break;
-    double deadline = std::min(limit, RunLoopNextFireDate(mode));
+    double deadline = fires_timers ? std::min(limit, RunLoopNextFireDate(mode)) : limit;
     if (deadline <= now) continue;  // a timer came due meanwhile
     CurrentDesktop()->Wait(deadline);
   }

@@ -220,6 +220,19 @@ TEST_F(RunLoopTest, NextEventHonoursLimitDateMaskAndDequeue) {
   EXPECT_EQ(objc::Send<NSUInteger>(NextEvent(nil), "type"), NSUInteger{kEventKeyDown});
 }
 
+TEST_F(RunLoopTest, PeekingLeavesTimersAlone) {
+  objc::AutoreleasePool pool;
+  Schedule(10, NSDefaultRunLoopMode);
+  ClockAdvanceTo(ClockNow() + 15);
+  id peek =
+      objc::Send(SharedApp(), "nextEventMatchingMask:untilDate:inMode:dequeue:", ~NSUInteger{0},
+                 static_cast<id>(nil), NSDefaultRunLoopMode, NO);
+  EXPECT_EQ(peek, nil);
+  EXPECT_TRUE(gFired.empty()) << "a peek (dequeue NO) does not fire the due timer";
+  EXPECT_EQ(NextEvent(nil), nil);
+  EXPECT_EQ(gFired.size(), 1u) << "taking events fires it";
+}
+
 TEST_F(RunLoopTest, CurrentModeIsTheFetchingMode) {
   objc::AutoreleasePool pool;
   id seen = nil;
