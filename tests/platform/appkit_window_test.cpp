@@ -28,6 +28,15 @@ BOOL ShouldClose(id, SEL, id window) {
   gLog.push_back("windowShouldClose:" + NameOf(window));
   return gShouldClose;
 }
+BOOL ShouldZoom(id, SEL, id window, NSRect frame) {
+  gLog.push_back("windowShouldZoom:" + NameOf(window) + " " +
+                 std::to_string(int(frame.size.width)));
+  return YES;
+}
+NSUInteger ShouldTerminate(id, SEL, id) {
+  gLog.push_back("applicationShouldTerminate:");
+  return 0;  // cancel
+}
 void DelegateAction(id, SEL sel, id sender) {
   gLog.push_back(std::string("delegate ") + sel_getName(sel) + (sender ? " from sender" : ""));
 }
@@ -35,11 +44,15 @@ void DelegateAction(id, SEL sel, id sender) {
 Class DelegateClass() {
   static Class cls = [] {
     Class c = objc::DefineClass("AppKitTestWindowDelegate", "NSObject");
-    for (const char* selector : {"windowDidBecomeKey:", "windowDidResignKey:", "windowWillClose:",
-                                 "windowDidMove:", "windowDidResize:", "windowDidBecomeMain:"}) {
+    for (const char* selector :
+         {"windowDidBecomeKey:", "windowDidResignKey:", "windowWillClose:", "windowDidMove:",
+          "windowDidResize:", "windowDidBecomeMain:", "windowDidUpdate:", "windowDidMiniaturize:",
+          "windowDidDeminiaturize:"}) {
       objc::AddMethod(c, selector, &RecordNotification);
     }
     objc::AddMethod(c, "windowShouldClose:", &ShouldClose);
+    objc::AddMethod(c, "windowShouldZoom:toFrame:", &ShouldZoom);
+    objc::AddMethod(c, "applicationShouldTerminate:", &ShouldTerminate);
     objc::AddMethod(c, "delegateAction:", &DelegateAction);
     return c;
   }();
@@ -354,6 +367,77 @@ TEST_F(AppKitWindowTest, ViewTreesConvertFlippedCoordinatesAndHitTest) {
   EXPECT_EQ(objc::Send<NSUInteger>(objc::Send(flipped, "subviews"), "count"), NSUInteger{0});
   objc_release(child);
   objc_release(flipped);
+  objc::Send<void>(window, "close");
+  objc_release(window);
+}
+
+TEST_F(AppKitWindowTest, ZoomMiniaturizeChildrenAndUpdates) {
+  objc::AutoreleasePool pool;
+  id parent = NewWindow("Parent", 300, 200);
+  id child = NewWindow("Child", 100, 50);
+  objc::Send<void>(parent, "setDelegate:", delegate_);
+  objc::Send<void>(parent, "addChildWindow:ordered:", child, NSInteger{1});
+  EXPECT_FALSE(objc::Send<BOOL>(child, "isVisible")) << "a hidden parent keeps its child hidden";
+  objc::Send<void>(parent, "orderFront:", static_cast<id>(nil));
+  EXPECT_TRUE(objc::Send<BOOL>(child, "isVisible")) << "the child comes with its parent";
+  EXPECT_EQ(objc::Send(child, "parentWindow"), parent);
+
+  gLog.clear();
+  objc::Send<void>(parent, "zoom:", static_cast<id>(nil));
+  EXPECT_TRUE(objc::Send<BOOL>(parent, "isZoomed"));
+  EXPECT_EQ(objc::Send<NSRect>(parent, "frame").size.width, 1920) << "zoomed to the screen";
+  objc::Send<void>(parent, "zoom:", static_cast<id>(nil));
+  EXPECT_FALSE(objc::Send<BOOL>(parent, "isZoomed"));
+  EXPECT_EQ(objc::Send<NSRect>(parent, "frame").size.width, 300) << "and back";
+  EXPECT_EQ(gLog, (std::vector<std::string>{"windowShouldZoom:Parent 1920", "windowDidMove:Parent",
+                                            "windowDidResize:Parent", "windowShouldZoom:Parent 300",
+                                            "windowDidMove:Parent", "windowDidResize:Parent"}));
+
+  gLog.clear();
+  objc::Send<void>(parent, "miniaturize:", static_cast<id>(nil));
+  EXPECT_TRUE(objc::Send<BOOL>(parent, "isMiniaturized"));
+  EXPECT_FALSE(objc::Send<BOOL>(parent, "isVisible"));
+  objc::Send<void>(parent, "deminiaturize:", static_cast<id>(nil));
+  EXPECT_TRUE(objc::Send<BOOL>(parent, "isVisible"));
+  objc::Send<void>(SharedApp(), "updateWindows");
+  EXPECT_EQ(gLog,
+            (std::vector<std::string>{"windowDidMiniaturize:Parent",
+                                      "windowDidDeminiaturize:Parent", "windowDidUpdate:Parent"}));
+
+  objc::Send<void>(parent, "orderOut:", static_cast<id>(nil));
+  EXPECT_FALSE(objc::Send<BOOL>(child, "isVisible")) << "the child goes with its parent";
+  objc::Send<void>(parent, "removeChildWindow:", child);
+  EXPECT_EQ(objc::Send(child, "parentWindow"), nil);
+  objc_release(child);
+  objc_release(parent);
+}
+
+TEST_F(AppKitWindowTest, ModalSessionsAndTerminationTheDelegateCancels) {
+  objc::AutoreleasePool pool;
+  id app = SharedApp();
+  id window = NewWindow("Session");
+  void* session = objc::Send<void*>(app, "beginModalSessionForWindow:", window);
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(objc::Send(app, "modalWindow"), window);
+  EXPECT_TRUE(objc::Send<BOOL>(window, "isKeyWindow")) << "the session's window is key";
+  EXPECT_EQ(objc::Send<NSInteger>(app, "runModalSession:", session),
+            NSInteger{kModalResponseContinue})
+      << "nothing happened: the session goes on, without waiting";
+  EXPECT_EQ(desktop_->waits, 0);
+  Post(WakeEvent());
+  objc::Send<void>(app, "abortModal");
+  EXPECT_EQ(objc::Send<NSInteger>(app, "runModalSession:", session),
+            NSInteger{kModalResponseAbort});
+  objc::Send<void>(app, "endModalSession:", session);
+  EXPECT_EQ(objc::Send(app, "modalWindow"), nil);
+  DrainEvents();
+
+  // terminate: asks the delegate; cancel keeps the process running.
+  id previous = objc::Send(app, "delegate");
+  objc::Send<void>(app, "setDelegate:", delegate_);
+  objc::Send<void>(app, "terminate:", static_cast<id>(nil));
+  EXPECT_EQ(gLog.back(), "applicationShouldTerminate:");
+  objc::Send<void>(app, "setDelegate:", previous);
   objc::Send<void>(window, "close");
   objc_release(window);
 }
