@@ -1,5 +1,7 @@
 // NSImage: a drawn size in points over a list of representations that hold the pixels, with a
-// name, the template flag, and the name of the picture file its pixels came from.
+// name (the picture file or file type it stands for), the template flag, and the name of the
+// picture file its pixels came from. The image library's numbered images and the workspace's
+// file-type icons both use it.
 #include "platform/appkit/image.h"
 
 #include <algorithm>
@@ -89,8 +91,9 @@ BOOL IsDataRetained(id self, SEL) {
 }
 // Nothing is cached apart from the representations themselves: they are always current.
 void Recache(id, SEL) {}
+// Valid once it has a size or something to draw.
 BOOL IsValid(id self, SEL) {
-  return State(self).reps.empty() ? NO : YES;
+  return State(self).size.width > 0 || !State(self).reps.empty() ? YES : NO;
 }
 
 id Name(id self, SEL) {
