@@ -49,8 +49,9 @@ extern "C" intptr_t objc_retainCount(id obj) {
 
 extern "C" id objc_autorelease(id obj) {
   if (!obj || IsClassObject(obj)) return obj;
-  // Without an open pool the reference is simply kept (it leaks, as it would elsewhere).
-  if (!PoolMarks().empty()) PendingObjects().push_back(obj);
+  // Without an open pool the object still goes on the list, below every pool's mark, so it is
+  // never released (a leak, as elsewhere) but stays reachable for leak checkers.
+  PendingObjects().push_back(obj);
   return obj;
 }
 
