@@ -236,18 +236,31 @@ BOOL SendActionToFrom(id, SEL, SEL action, id target, id sender) {
   return YES;
 }
 
+// -updateWindows runs after every event: once warm it allocates nothing (the list and the
+// notification are reused; a nested call uses a list of its own).
 void UpdateWindows(id, SEL) {
-  if (gApp.windows.empty()) return;
-  std::vector<id> windows;  // a delegate may close windows meanwhile
-  for (id window : gApp.windows) {
-    id delegate = objc::Send(window, "delegate");
-    if (Responds(delegate, "windowDidUpdate:")) windows.push_back(objc_retain(window));
+  static std::vector<id> reused;  // windows to tell, retained while being told
+  static bool busy = false;       // reused is in use by an outer call
+  static id notification = nil;   // NSWindowDidUpdateNotification, reused
+  std::vector<id> nested;
+  std::vector<id>& windows = busy ? nested : reused;
+  bool outer = !busy;
+  busy = true;
+  windows.clear();
+  for (id window : gApp.windows) {  // a delegate may close windows meanwhile: keep them
+    if (Responds(objc::Send(window, "delegate"), "windowDidUpdate:")) {
+      windows.push_back(objc_retain(window));
+    }
   }
-  for (id window : windows) {
-    foundation::SendNotification(objc::Send(window, "delegate"),
-                                 "windowDidUpdate:", "NSWindowDidUpdateNotification", window);
+  for (size_t i = 0; i < windows.size(); ++i) {
+    id window = windows[i];
+    foundation::SendNotificationReusing(&notification, objc::Send(window, "delegate"),
+                                        "windowDidUpdate:", "NSWindowDidUpdateNotification",
+                                        window);
     objc_release(window);
   }
+  windows.clear();
+  if (outer) busy = false;
 }
 
 // --- Modal sessions ---

@@ -1,6 +1,5 @@
 // NSResponder: the chain that unhandled key and mouse events and actions travel along.
 #include "platform/appkit/appkit.h"
-#include "platform/foundation/notification.h"
 
 namespace {
 

@@ -92,4 +92,21 @@ void SendNotification(id receiver, const char* selector, const char* name_utf8, 
   objc_release(note);
 }
 
+void SendNotificationReusing(id* cache, id receiver, const char* selector, const char* name_utf8,
+                             id object) {
+  if (!RespondsTo(receiver, selector)) return;
+  if (!*cache || objc_retainCount(*cache) != 1) {
+    objc_release(*cache);  // a receiver kept the old one: it stays as it is
+    id name = MakeStringFromUtf8(name_utf8);
+    *cache = NewNotification(name, nil, nil);
+  }
+  NotificationState& state = State(*cache);
+  state.object = objc_retain(object);
+  objc_retain(receiver);
+  objc_msgSend(receiver, sel_registerName(selector), *cache);
+  objc_release(receiver);
+  objc_release(state.object);
+  state.object = nil;
+}
+
 }  // namespace foundation
