@@ -7,21 +7,8 @@
 #include <string>
 
 #include "platform/appkit/appkit.h"
-#if __has_include("platform/appkit/status_bar.h")
 #include "platform/appkit/status_bar.h"
-#else
-#include <vector>
-// FIXME: until the status bar lands.
-static std::vector<id> StatusBarItems() {
-  return {};
-}
-#endif
-#if __has_include("platform/appkit/text_field.h")
 #include "platform/appkit/text_field.h"
-#else
-// FIXME: until the text field lands.
-static void TextFieldReplaceSelection(id, const std::u16string&) {}
-#endif
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
 #include "platform/desktop/terminal_desktop.h"
@@ -122,7 +109,7 @@ bool MenuCommand(const Call& call) {
     return Fail(call, "not a menu tag: " + Quoted(words[0]));
   }
   id menu = nil;
-  for (id item : StatusBarItems()) {
+  for (id item : foundation::ArrayItems(StatusBarItems())) {
     if ((menu = objc::Send(item, "menu"))) break;
   }
   if (!menu) return Fail(call, "no status item has a menu");

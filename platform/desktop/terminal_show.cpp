@@ -17,15 +17,7 @@
 #include <cstring>
 
 #include "platform/appkit/appkit.h"
-#if __has_include("platform/appkit/status_bar.h")
 #include "platform/appkit/status_bar.h"
-#else
-#include <vector>
-// FIXME: until the status bar lands.
-static std::vector<id> StatusBarItems() {
-  return {};
-}
-#endif
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
 #include "platform/desktop/terminal_desktop.h"
@@ -83,7 +75,7 @@ void AppendMenuLines(id menu, int depth, std::string* out) {
 
 void AppendStatusLines(std::string* out) {
   id first_menu = nil;
-  for (id item : StatusBarItems()) {
+  for (id item : foundation::ArrayItems(StatusBarItems())) {
     out->append("status title=" + JsonString(StringUnitsOf(objc::Send(item, "title"))) +
                 " image=" + ImageName(objc::Send(item, "image")) +
                 " length=" + FormatNumber(objc::Send<double>(item, "length")) + "\n");

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "platform/appkit/appkit.h"
+#include "platform/carbon/carbon.h"
 #include "platform/desktop/desktop.h"
+#include "platform/desktop/key_names.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/string.h"
 
@@ -28,6 +30,7 @@ constexpr const char* kChildVariable = "MINDEL_TERMINAL_TEST_CHILD";
 // --- The child: a small application on the terminal desktop ---
 
 id gTestWindow;     // the numbered window
+id gStatusItem;     // the status item, whose title the actions below change
 int gTicks;         // how often the timer fired
 double gStartTime;  // ClockNow() when the timer was scheduled
 
@@ -41,6 +44,47 @@ void Tick(id, SEL, id) {
   const std::string title = "tick " + std::to_string(gTicks) + " at " +
                             std::to_string(static_cast<long long>(elapsed_ms + 0.5)) + "ms";
   objc::Send<void>(gTestWindow, "setTitle:", foundation::MakeStringFromUtf8(title));
+}
+
+void SetStatusTitle(const std::string& title) {
+  objc::Send<void>(gStatusItem, "setTitle:", foundation::MakeStringFromUtf8(title));
+}
+
+void Enter(id, SEL, id) {
+  SetStatusTitle("entered");
+}
+
+// Runs an alert with a text field, as the task dialog does, and shows its answer.
+void AskText(id, SEL, id) {
+  objc::AutoreleasePool pool;
+  id field = objc::Autorelease(objc::Send(objc::Send(objc_lookUpClass("NSTextField"), "alloc"),
+                                          "initWithFrame:", NSMakeRect(0, 0, 360, 26)));
+  objc::Send<void>(field, "setStringValue:", foundation::MakeStringFromUtf8("old text"));
+  id alert = objc::Autorelease(objc::Send(objc_lookUpClass("NSAlert"), "new"));
+  objc::Send<void>(alert, "setMessageText:", foundation::MakeStringFromUtf8("Enter \"it\""));
+  objc::Send<void>(alert, "setInformativeText:", foundation::MakeStringFromUtf8(""));
+  objc::Send(alert, "addButtonWithTitle:", foundation::MakeStringFromUtf8("Save"));
+  objc::Send(alert, "addButtonWithTitle:", foundation::MakeStringFromUtf8("Cancel"));
+  objc::Send<void>(alert, "setAccessoryView:", field);
+  objc::Send<void>(field, "becomeFirstResponder");
+  const NSInteger answer = objc::Send<NSInteger>(alert, "runModal");
+  SetStatusTitle("answer " + std::to_string(answer) + " " +
+                 foundation::StringUtf8(objc::Send(field, "stringValue")));
+}
+
+OSStatus HotKeyPressed(EventHandlerCallRef, EventRef, void*) {
+  SetStatusTitle("hot key");
+  return noErr;
+}
+
+id MakeMenuItem(id menu, const char* title, const char* action, const char* key, NSInteger tag,
+                id target) {
+  id item = objc::Send(
+      menu, "addItemWithTitle:action:keyEquivalent:", foundation::MakeStringFromUtf8(title),
+      action ? sel_registerName(action) : nullptr, foundation::MakeStringFromUtf8(key));
+  objc::Send<void>(item, "setTag:", tag);
+  objc::Send<void>(item, "setTarget:", target);
+  return item;
 }
 
 id MakeView(NSRect frame) {
@@ -60,7 +104,30 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
   Class delegate_class = objc::DefineClass("TerminalTestDelegate", "NSObject");
   objc::AddMethod(delegate_class, "windowID", &WindowId);
   objc::AddMethod(delegate_class, "tick:", &Tick);
+  objc::AddMethod(delegate_class, "enter:", &Enter);
+  objc::AddMethod(delegate_class, "askText:", &AskText);
   id delegate = objc::Send(delegate_class, "new");
+
+  gStatusItem =
+      objc::Retain(objc::Send(objc::Send(objc_lookUpClass("NSStatusBar"), "systemStatusBar"),
+                              "statusItemWithLength:", -1.0));
+  SetStatusTitle("Task");
+  id menu = objc::Autorelease(objc::Send(objc_lookUpClass("NSMenu"), "new"));
+  objc::Send<void>(menu, "setAutoenablesItems:", NO);
+  id enter = MakeMenuItem(menu, "Enter Task\tctrl-alt-T", "enter:", "t", 1, delegate);
+  objc::Send<void>(enter, "setKeyEquivalentModifierMask:", NSUInteger{0x40000 | 0x80000});
+  objc::Send<void>(menu, "addItem:", objc::Send(objc_lookUpClass("NSMenuItem"), "separatorItem"));
+  id disabled = MakeMenuItem(menu, "Every 5 minutes", "enter:", "", 3, delegate);
+  objc::Send<void>(disabled, "setEnabled:", NO);
+  MakeMenuItem(menu, "No action", nullptr, "", 4, delegate);
+  MakeMenuItem(menu, "Ask", "askText:", "", 5, delegate);
+  objc::Send<void>(gStatusItem, "setMenu:", menu);
+
+  const EventTypeSpec pressed = {kEventClassKeyboard, kEventHotKeyPressed};
+  InstallEventHandler(GetApplicationEventTarget(), &HotKeyPressed, 1, &pressed, nullptr, nullptr);
+  EventHotKeyRef hot_key = nullptr;
+  RegisterEventHotKey(17, kCarbonControl + kCarbonOption, EventHotKeyID{1, 1},
+                      GetApplicationEventTarget(), 0, &hot_key);
 
   gTestWindow =
       objc::Send(objc::Send(objc_lookUpClass("NSWindow"), "alloc"),
@@ -199,19 +266,35 @@ class Child {
 
 using Lines = std::vector<std::string>;
 
+// The first of lines that starts with prefix; "" when none does.
+std::string LineStarting(const Lines& lines, const std::string& prefix) {
+  for (const std::string& line : lines) {
+    if (line.rfind(prefix, 0) == 0) return line;
+  }
+  return "";
+}
+
 TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
   Child child;
   EXPECT_EQ(child.Answer(), (Lines{"window: open 7 \"Test\"", "ok"}))
       << "the window's report, then the ok of start-up";
 
-  EXPECT_EQ(child.Command("show"), (Lines{
-                                       "timer -1 -1 5000",
-                                       "window 7 \"Test\" visible key level=0",
-                                       "view 7.1 NSView \"\" frame=10,20,30,40 enabled",
-                                       "view 7.2 NSView \"\" frame=1,2,3,4 enabled",
-                                       "view 7.3 NSView \"\" frame=50,61,70,80 enabled hidden",
-                                       "ok",
-                                   }));
+  EXPECT_EQ(child.Command("show"),
+            (Lines{
+                "status title=\"Task\" image=null length=-1",
+                "menu 1 \"Enter Task\\tctrl-alt-T\" key=\"t\" mods=ctrl+alt enabled",
+                "menu -",
+                "menu 3 \"Every 5 minutes\" key=\"\" mods=cmd disabled",
+                "menu 4 \"No action\" key=\"\" mods=cmd enabled",
+                "menu 5 \"Ask\" key=\"\" mods=cmd enabled",
+                "hotkey 17 6144",
+                "timer -1 -1 5000",
+                "window 7 \"Test\" visible key level=0",
+                "view 7.1 NSView \"\" frame=10,20,30,40 enabled",
+                "view 7.2 NSView \"\" frame=1,2,3,4 enabled",
+                "view 7.3 NSView \"\" frame=50,61,70,80 enabled hidden",
+                "ok",
+            }));
   EXPECT_EQ(child.Command("bogus 1"),
             Lines{"error: unknown command \"bogus\" (help lists the commands)"});
   EXPECT_EQ(child.Command("click 8.1"), Lines{"error: no window 8"});
@@ -222,19 +305,49 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
   EXPECT_EQ(child.Command("step 7.2 up"), Lines{"error: view 7.2 is not a stepper"});
   EXPECT_EQ(child.Command("type hello"), Lines{"error: no text field has the focus"});
   EXPECT_EQ(child.Command("press OK"), Lines{"error: no button titled \"OK\""});
-  EXPECT_EQ(child.Command("menu 1"), Lines{"error: no status item has a menu"});
-  EXPECT_EQ(child.Command("hotkey ctrl+alt+t"),
-            Lines{"error: no hot key ctrl+alt+t is registered"});
+  EXPECT_EQ(child.Command("menu 2"), Lines{"error: no menu item 2"});
+  EXPECT_EQ(child.Command("menu 3"), Lines{"error: menu item 3 is disabled"});
+  EXPECT_EQ(child.Command("menu 4"), Lines{"error: menu item 4 has no action"});
+  EXPECT_EQ(child.Command("hotkey ctrl+alt+y"),
+            Lines{"error: no hot key ctrl+alt+y is registered"});
+  EXPECT_EQ(child.Command("show")[0], "status title=\"Task\" image=null length=-1")
+      << "refused commands change nothing";
+  EXPECT_EQ(child.Command("menu 1"), Lines{"ok"});
+  EXPECT_EQ(child.Command("show")[0], "status title=\"entered\" image=null length=-1");
+  EXPECT_EQ(child.Command("hotkey ctrl+alt+t"), Lines{"ok"});
+  EXPECT_EQ(child.Command("show")[0], "status title=\"hot key\" image=null length=-1");
+
+  // A menu action that runs an alert: the alert is reported and the command's ok comes from
+  // inside the alert's modal loop; the alert's buttons are pressed from there.
+  const std::string alert =
+      "message=\"Enter \\\"it\\\"\" informative=\"\" buttons=[\"Cancel\",\"Save\"] "
+      "default=\"Save\" field=";
+  EXPECT_EQ(child.Command("menu 5"), (Lines{"alert: " + alert + "\"old text\" icon=null", "ok"}));
+  EXPECT_EQ(child.Command("show").back(), "ok");
+  EXPECT_EQ(child.Command("close 7"), Lines{"error: window 7 is behind a modal window"});
+  EXPECT_EQ(child.Command("type new \"text\"\t"), Lines{"ok"});
+  const Lines during = child.Command("show");
+  ASSERT_GE(during.size(), 2u);
+  EXPECT_EQ(during[during.size() - 2], "alert " + alert + "\"new \\\"text\\\"\\t\" icon=null");
+  EXPECT_EQ(child.Command("press Nope"), Lines{"error: no button titled \"Nope\""});
+  EXPECT_EQ(child.Command("press Save"), Lines{"ok"});
+  const Lines after = child.Command("show");
+  EXPECT_EQ(after[0], "status title=\"answer 1000 new \\\"text\\\"\\t\" image=null length=-1");
+  EXPECT_EQ(after[after.size() - 2].rfind("view 7.3", 0), 0u) << "no alert line once it is over";
+
   EXPECT_EQ(child.Command("click 7.2"), Lines{"ok"});
   EXPECT_EQ(child.Command("key cmd+x"), Lines{"ok"});
 
   // The timer is due 5 s after it was scheduled, and not a millisecond earlier.
   EXPECT_EQ(child.Command("advance 4999ms"), Lines{"ok"});
-  EXPECT_EQ(child.Command("show")[1], "window 7 \"Test\" visible key level=0");
+  EXPECT_EQ(LineStarting(child.Command("show"), "window 7"),
+            "window 7 \"Test\" visible key level=0");
   EXPECT_EQ(child.Command("advance 1ms"), Lines{"ok"});
-  EXPECT_EQ(child.Command("show")[1], "window 7 \"tick 1 at 5000ms\" visible key level=0");
+  EXPECT_EQ(LineStarting(child.Command("show"), "window 7"),
+            "window 7 \"tick 1 at 5000ms\" visible key level=0");
   EXPECT_EQ(child.Command("advance 12s"), Lines{"ok"});
-  EXPECT_EQ(child.Command("show")[1], "window 7 \"tick 3 at 15000ms\" visible key level=0")
+  EXPECT_EQ(LineStarting(child.Command("show"), "window 7"),
+            "window 7 \"tick 3 at 15000ms\" visible key level=0")
       << "each firing in its turn, at its own time";
 
   // Many commands sent without waiting are all answered, in order.
