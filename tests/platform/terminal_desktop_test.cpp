@@ -106,6 +106,10 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
   objc::AddMethod(delegate_class, "tick:", &Tick);
   objc::AddMethod(delegate_class, "enter:", &Enter);
   objc::AddMethod(delegate_class, "askText:", &AskText);
+  objc::AddMethod(
+      delegate_class, "clicked:", +[](id, SEL, id sender) {
+        SetStatusTitle("clicked " + foundation::StringUtf8(objc::Send(sender, "title")));
+      });
   id delegate = objc::Send(delegate_class, "new");
 
   gStatusItem =
@@ -143,6 +147,19 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
   id hidden = MakeView(NSMakeRect(50.4, 60.6, 70, 80));
   objc::Send<void>(hidden, "setHidden:", YES);
   objc::Send<void>(content, "addSubview:", hidden);
+  id button = objc::Autorelease(objc::Send(objc::Send(objc_lookUpClass("NSButton"), "alloc"),
+                                           "initWithFrame:", NSMakeRect(200, 10, 80, 30)));
+  objc::Send<void>(button, "setTitle:", foundation::MakeStringFromUtf8("Go"));
+  objc::Send<void>(button, "setTarget:", delegate);
+  objc::Send<void>(button, "setAction:", sel_registerName("clicked:"));
+  objc::Send<void>(content, "addSubview:", button);
+  id check = objc::Autorelease(objc::Send(objc::Send(objc_lookUpClass("NSButton"), "alloc"),
+                                          "initWithFrame:", NSMakeRect(200, 50, 80, 30)));
+  objc::Send<void>(check, "setButtonType:", NSUInteger{3});  // a check box
+  objc::Send<void>(check, "setTitle:", foundation::MakeStringFromUtf8("Check"));
+  objc::Send<void>(check, "setState:", NSInteger{1});
+  objc::Send<void>(check, "setEnabled:", NO);
+  objc::Send<void>(content, "addSubview:", check);
   objc::Send<void>(gTestWindow, "makeKeyAndOrderFront:", static_cast<id>(nil));
 
   gStartTime = ClockNow();
@@ -293,12 +310,14 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
                 "view 7.1 NSView \"\" frame=10,20,30,40 enabled",
                 "view 7.2 NSView \"\" frame=1,2,3,4 enabled",
                 "view 7.3 NSView \"\" frame=50,61,70,80 enabled hidden",
+                "view 7.4 NSButton \"Go\" frame=200,10,80,30 enabled",
+                "view 7.5 NSButton \"Check\" frame=200,50,80,30 disabled state=1",
                 "ok",
             }));
   EXPECT_EQ(child.Command("bogus 1"),
             Lines{"error: unknown command \"bogus\" (help lists the commands)"});
   EXPECT_EQ(child.Command("click 8.1"), Lines{"error: no window 8"});
-  EXPECT_EQ(child.Command("click 7.4"), Lines{"error: window 7 has no view 4"});
+  EXPECT_EQ(child.Command("click 7.6"), Lines{"error: window 7 has no view 6"});
   EXPECT_EQ(child.Command("click 7.3"), Lines{"error: view 7.3 is hidden"});
   EXPECT_EQ(child.Command("focus 7.1"), Lines{"error: view 7.1 does not take the focus"});
   EXPECT_EQ(child.Command("select 7.1 0"), Lines{"error: view 7.1 is not a pop-up button"});
@@ -333,9 +352,15 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
   EXPECT_EQ(child.Command("press Save"), Lines{"ok"});
   const Lines after = child.Command("show");
   EXPECT_EQ(after[0], "status title=\"answer 1000 new \\\"text\\\"\\t\" image=null length=-1");
-  EXPECT_EQ(after[after.size() - 2].rfind("view 7.3", 0), 0u) << "no alert line once it is over";
+  EXPECT_EQ(after[after.size() - 2].rfind("view 7.5", 0), 0u) << "no alert line once it is over";
 
   EXPECT_EQ(child.Command("click 7.2"), Lines{"ok"});
+  EXPECT_EQ(child.Command("click 7.4"), Lines{"ok"});
+  EXPECT_EQ(LineStarting(child.Command("show"), "status"),
+            "status title=\"clicked Go\" image=null length=-1")
+      << "a click reaches the button under the view's centre";
+  EXPECT_EQ(child.Command("press Check"), Lines{"error: the button \"Check\" is disabled"});
+  EXPECT_EQ(child.Command("press Go"), Lines{"ok"});
   EXPECT_EQ(child.Command("key cmd+x"), Lines{"ok"});
 
   // The timer is due 5 s after it was scheduled, and not a millisecond earlier.
