@@ -11,7 +11,6 @@
 //   view <w>.<v> <class> <title or text s> frame=<x>,<y>,<w>,<h> enabled|disabled [state=<n>]
 //        [hidden]
 //   alert <fields of TerminalAlertFields>                   while an alert runs
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
