@@ -107,6 +107,11 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
   objc::AddMethod(delegate_class, "enter:", &Enter);
   objc::AddMethod(delegate_class, "askText:", &AskText);
   objc::AddMethod(
+      delegate_class, "controlTextDidChange:", +[](id, SEL, id notification) {
+        id field = objc::Send(notification, "object");
+        SetStatusTitle("changed " + foundation::StringUtf8(objc::Send(field, "stringValue")));
+      });
+  objc::AddMethod(
       delegate_class, "clicked:", +[](id, SEL, id sender) {
         SetStatusTitle("clicked " + foundation::StringUtf8(objc::Send(sender, "title")));
       });
@@ -160,6 +165,11 @@ TEST(TerminalDesktopChild, ServeSmallApplication) {
   objc::Send<void>(check, "setState:", NSInteger{1});
   objc::Send<void>(check, "setEnabled:", NO);
   objc::Send<void>(content, "addSubview:", check);
+  id field = objc::Autorelease(objc::Send(objc::Send(objc_lookUpClass("NSTextField"), "alloc"),
+                                          "initWithFrame:", NSMakeRect(10, 100, 200, 24)));
+  objc::Send<void>(field, "setStringValue:", foundation::MakeStringFromUtf8("xyz"));
+  objc::Send<void>(field, "setDelegate:", delegate);
+  objc::Send<void>(content, "addSubview:", field);
   objc::Send<void>(gTestWindow, "makeKeyAndOrderFront:", static_cast<id>(nil));
 
   gStartTime = ClockNow();
@@ -312,12 +322,13 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
                 "view 7.3 NSView \"\" frame=50,61,70,80 enabled hidden",
                 "view 7.4 NSButton \"Go\" frame=200,10,80,30 enabled",
                 "view 7.5 NSButton \"Check\" frame=200,50,80,30 disabled state=1",
+                "view 7.6 NSTextField \"xyz\" frame=10,100,200,24 enabled",
                 "ok",
             }));
   EXPECT_EQ(child.Command("bogus 1"),
             Lines{"error: unknown command \"bogus\" (help lists the commands)"});
   EXPECT_EQ(child.Command("click 8.1"), Lines{"error: no window 8"});
-  EXPECT_EQ(child.Command("click 7.6"), Lines{"error: window 7 has no view 6"});
+  EXPECT_EQ(child.Command("click 7.7"), Lines{"error: window 7 has no view 7"});
   EXPECT_EQ(child.Command("click 7.3"), Lines{"error: view 7.3 is hidden"});
   EXPECT_EQ(child.Command("focus 7.1"), Lines{"error: view 7.1 does not take the focus"});
   EXPECT_EQ(child.Command("select 7.1 0"), Lines{"error: view 7.1 is not a pop-up button"});
@@ -352,7 +363,7 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
   EXPECT_EQ(child.Command("press Save"), Lines{"ok"});
   const Lines after = child.Command("show");
   EXPECT_EQ(after[0], "status title=\"answer 1000 new \\\"text\\\"\\t\" image=null length=-1");
-  EXPECT_EQ(after[after.size() - 2].rfind("view 7.5", 0), 0u) << "no alert line once it is over";
+  EXPECT_EQ(after[after.size() - 2].rfind("view 7.6", 0), 0u) << "no alert line once it is over";
 
   EXPECT_EQ(child.Command("click 7.2"), Lines{"ok"});
   EXPECT_EQ(child.Command("click 7.4"), Lines{"ok"});
@@ -361,6 +372,15 @@ TEST(TerminalDesktop, ServesAnApplicationOverPipes) {
       << "a click reaches the button under the view's centre";
   EXPECT_EQ(child.Command("press Check"), Lines{"error: the button \"Check\" is disabled"});
   EXPECT_EQ(child.Command("press Go"), Lines{"ok"});
+  EXPECT_EQ(child.Command("focus 7.6"), Lines{"ok"});
+  EXPECT_EQ(child.Command("type caf\xC3\xA9"), Lines{"ok"});
+  const Lines typed = child.Command("show");
+  EXPECT_EQ(LineStarting(typed, "status"),
+            "status title=\"changed caf\xC3\xA9\" image=null length=-1")
+      << "the delegate hears of the change";
+  EXPECT_EQ(LineStarting(typed, "view 7.6"),
+            "view 7.6 NSTextField \"caf\xC3\xA9\" frame=10,100,200,24 enabled")
+      << "the focused field's whole text was selected and replaced";
   EXPECT_EQ(child.Command("key cmd+x"), Lines{"ok"});
 
   // The timer is due 5 s after it was scheduled, and not a millisecond earlier.
