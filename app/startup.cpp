@@ -16,6 +16,7 @@
 #include "gui/menus.h"
 #include "gui/selector_bridge.h"
 #include "gui/windows.h"
+#include "image/image.h"
 
 namespace {
 
@@ -48,8 +49,8 @@ void InitRuntimeLibraries() {
   InitTempBuffer();
   FilesInit();
   // The array and list libraries keep no global state: nothing to initialise.
-  // FIXME: initialise the vector-drawing, image-decoder and image libraries here once
-  // image/ exists.
+  // The vector-drawing and image-decoder libraries keep no global state of their own.
+  ImagesInit();
   CreateDrawingKey();
   // The map library keeps no global state: nothing to initialise.
   InitEventQueue();

@@ -74,6 +74,16 @@ class StartupTest(unittest.TestCase):
         help_lines = self.mindel.send("help")
         self.assertTrue(any("show" in line for line in help_lines), "help should list show")
 
+    def test_starts_without_a_screen_and_on_a_wide_one(self):
+        for screen in ("none", "2560x1440"):
+            with self.subTest(screen=screen):
+                mindel = Mindel(screen=screen)
+                self.addCleanup(mindel.stop)
+                mindel.start()
+                self.assertEqual(mindel.show().tags(), MENU_LAYOUT,
+                                 "the status menu should not depend on the screen")
+                self.assertEqual(mindel.send_expecting_exit("menu 6"), 0)
+
     def test_no_helper_runs_at_start(self):
         self.mindel.start()
         self.mindel.show()
