@@ -1,11 +1,14 @@
 // The main loop and the handlers of the status menu's items.
 #include "app/main_loop.h"
 
+#include "app/about_box.h"
 #include "app/end_program.h"
+#include "app/note_alert.h"
 #include "app/settings.h"
 #include "app/shortcut_menu_text.h"
 #include "app/state.h"
 #include "app/status_item.h"
+#include "app/task_dialog.h"
 #include "core/temp_buffer.h"
 #include "gui/event_queue.h"
 #include "gui/menus.h"
@@ -33,8 +36,7 @@ void RetitleShortcutItem(int item, const char16_t* label, const char16_t* shortc
 
 // Item 1 and the enter-task hot key.
 void EnterTask() {
-  // FIXME: run the task dialog (EditTask) here: it leaves the new task in TaskText and
-  // brings items 1 and 2 up to date.
+  EditTask();
   StoreTask();
 }
 
@@ -61,7 +63,10 @@ void OpenPreferences() {
 
 // Item 5.
 void ShowAbout() {
-  // FIXME: lock the menu, show the about box, then restore the menu state.
+  for (int item = EnterTaskItem; item <= QuitMenuItem; item++) SetMenuItemDisabled(0, item, 1);
+  ActivateApplication();
+  ShowAboutBox();
+  RestoreMenuState();
 }
 
 // A TimerEvent: the reminder timer fell due.

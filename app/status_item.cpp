@@ -92,3 +92,10 @@ void BuildStatusItem() {
 
   SelectorSend1(nullptr, StatusItem, "setLength:@", SelectorWord(&length));
 }
+
+void RestoreMenuState() {
+  for (int item = EnterTaskItem; item <= QuitMenuItem; item++) SetMenuItemDisabled(0, item, 0);
+  SetMenuItemDisabled(0, ClearTaskItem, TextLength(TaskText) == 0 ? 1 : 0);
+  // Another kind leaves the line enabled; choosing it does nothing.
+  if (NagType >= 0 && NagType <= 2) SetMenuItemDisabled(0, ReminderItem, 1);
+}

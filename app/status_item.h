@@ -15,3 +15,7 @@ enum : int {
 // Runs at start-up and again after the preferences window, once the caller has released
 // menu 0 and removed the old item from the status bar.
 void BuildStatusItem();
+
+// Enables items 1 to 6 of the status menu after a dialog, then disables Clear Task when there
+// is no task and the reminder line for the reminder kinds 0, 1 and 2.
+void RestoreMenuState();
