@@ -17,6 +17,9 @@ void LoadNSScreenClass();
 void LoadNSControlClasses();
 void LoadNSButtonClasses();
 void LoadNSTextFieldClasses();
+void LoadNSPopUpButtonClass();
+void LoadNSComboBoxClass();
+void LoadNSStepperClass();
 void LoadNSMenuClass();
 void LoadNSMenuItemClass();
 void LoadNSAlertClass();
@@ -25,6 +28,7 @@ void LoadNSWorkspaceClass();
 void LoadNSColorClass();
 void LoadNSFontClass();
 void LoadNSRunningApplicationClass();
+void LoadNSSpeechSynthesizerClass();
 
 void LoadAppKitClasses() {
   LoadNSResponderClass();
@@ -39,6 +43,9 @@ void LoadAppKitClasses() {
   LoadNSControlClasses();
   LoadNSButtonClasses();
   LoadNSTextFieldClasses();
+  LoadNSPopUpButtonClass();
+  LoadNSComboBoxClass();
+  LoadNSStepperClass();
   LoadNSMenuClass();
   LoadNSMenuItemClass();
   LoadNSAlertClass();
@@ -47,6 +54,7 @@ void LoadAppKitClasses() {
   LoadNSColorClass();
   LoadNSFontClass();
   LoadNSRunningApplicationClass();
+  LoadNSSpeechSynthesizerClass();
 }
 
 void AssignRetained(id* slot, id value) {

@@ -141,7 +141,8 @@ void PerformClick(id self, SEL, id) {
     case kSwitch:
     case kOnOff:
       if (state.allows_mixed_state) {
-        state.state = state.state == 0 ? 1 : (state.state == 1 ? -1 : 0);
+        // Cocoa's order for three states: on, off, mixed, on ...
+        state.state = state.state == 1 ? 0 : (state.state == 0 ? -1 : 1);
       } else {
         state.state = state.state == 0 ? 1 : 0;
       }

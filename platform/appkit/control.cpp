@@ -124,6 +124,14 @@ void SetIntegerValue(id self, SEL, NSInteger value) {
 void SetIntValue(id self, SEL, int value) {
   SetIntegerValue(self, nullptr, value);
 }
+// A plain control's click is its action; buttons and steppers click in their own way.
+void PerformClick(id self, SEL, id) {
+  ControlState& state = State(self);
+  if (!state.enabled || !state.action) return;
+  objc_retain(self);
+  SendActionTo(self, nullptr, state.action, state.target);
+  objc_release(self);
+}
 void Nothing(id, SEL) {}
 BOOL AbortEditing(id, SEL) {
   return NO;
@@ -229,6 +237,7 @@ void LoadNSControlClasses() {
   objc::AddMethod(cls, "setDoubleValue:", &SetDoubleValue);
   objc::AddMethod(cls, "setIntegerValue:", &SetIntegerValue);
   objc::AddMethod(cls, "setIntValue:", &SetIntValue);
+  objc::AddMethod(cls, "performClick:", &PerformClick);
   objc::AddMethod(cls, "sizeToFit", &Nothing);
   objc::AddMethod(cls, "validateEditing", &Nothing);
   objc::AddMethod(cls, "abortEditing", &AbortEditing);

@@ -19,3 +19,7 @@ struct ControlState {
 
 // The control state of control; nullptr for an object that is not an NSControl.
 ControlState* ControlStateOf(id control);
+
+// One click on an arrow of an NSStepper (up or down), as a desktop makes it: the value moves
+// by the increment and the action is sent. Nothing for other objects or a disabled stepper.
+void StepperClick(id stepper, bool up);

@@ -29,6 +29,7 @@ struct TextFieldState {
   std::u16string text;           // the field's string value
   NSRange selection{0, 0};       // within text; length 0 is an insertion point
   bool editable = true;          // typing changes the text
+  bool editing = false;          // changed since it last became first responder
   bool selectable = true;        // can take the keyboard
   bool bezeled = true;           // stored only
   bool bordered = false;         // stored only
@@ -72,7 +73,13 @@ NSRange Clamp(NSRange range, size_t size) {
 
 // --- Editing ---
 
+// The first change after the field took the keyboard begins an editing session.
 void Changed(id self) {
+  if (!State(self).editing) {
+    State(self).editing = true;
+    foundation::SendNotification(State(self).delegate, "controlTextDidBeginEditing:",
+                                 "NSControlTextDidBeginEditingNotification", self);
+  }
   foundation::SendNotification(State(self).delegate,
                                "controlTextDidChange:", "NSControlTextDidChangeNotification", self);
 }
@@ -140,6 +147,7 @@ BOOL AcceptsFirstResponder(id self, SEL) {
 BOOL BecomeFirstResponder(id self, SEL) {
   if (!AcceptsFirstResponder(self, nullptr)) return NO;
   State(self).selection = NSRange{0, State(self).text.size()};
+  State(self).editing = false;
   if (id window = objc::Send(self, "window")) WindowSetFirstResponder(window, self);
   return YES;
 }
@@ -198,8 +206,10 @@ void SetEditable(id self, SEL, BOOL on) {
 BOOL IsSelectable(id self, SEL) {
   return State(self).selectable ? YES : NO;
 }
+// A field that cannot be selected cannot be edited either, as in Cocoa.
 void SetSelectable(id self, SEL, BOOL on) {
   State(self).selectable = on != NO;
+  if (!on) State(self).editable = false;
 }
 BOOL IsBezeled(id self, SEL) {
   return State(self).bezeled ? YES : NO;
