@@ -8,6 +8,7 @@
 #include "gui/application.h"
 #include "gui/cocoa.h"
 #include "gui/event_queue.h"
+#include "gui/gadgets.h"
 #include "gui/menus.h"
 
 namespace {
@@ -446,6 +447,12 @@ int32_t ScreenWidth(int32_t index) {
 
 // --- Gadget list hooks ---
 
-void GadgetListSetWindowHook(id) {}
-void GadgetListRemoveWindowHook(id) {}
-void FreeWindowGadgetsHook(int64_t) {}
+void GadgetListSetWindowHook(id window) {
+  GadgetListSetWindow(window);
+}
+void GadgetListRemoveWindowHook(id window) {
+  GadgetListRemoveWindow(window);
+}
+void FreeWindowGadgetsHook(int64_t window) {
+  FreeWindowGadgets(window);
+}

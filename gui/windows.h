@@ -72,8 +72,8 @@ int64_t CountScreens();
 int32_t ScreenWidth(int32_t index);
 
 // --- Gadget list hooks ---
-// The gadget framework makes a window the current gadget list window and frees a window's
-// gadgets; until it exists these do nothing.
+// The gadget framework (gui/gadgets.h) makes a window the current gadget list window, forgets
+// a closed window's list and frees a window's gadgets.
 void GadgetListSetWindowHook(id window);
 void GadgetListRemoveWindowHook(id window);
 void FreeWindowGadgetsHook(int64_t window);
