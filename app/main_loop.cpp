@@ -10,11 +10,14 @@
 #include "app/status_item.h"
 #include "app/task_dialog.h"
 #include "core/temp_buffer.h"
+#include "core/text.h"
 #include "gui/event_queue.h"
 #include "gui/menus.h"
 #include "gui/selector_bridge.h"
 
 namespace {
+
+char16_t* SpokenText = nullptr;  // the last spoken reminder, rebuilt at each one
 
 // Stores TaskText under "Val16" and makes it the status item's title.
 void StoreTask() {
@@ -69,9 +72,33 @@ void ShowAbout() {
   RestoreMenuState();
 }
 
-// A TimerEvent: the reminder timer fell due.
+// A TimerEvent: the reminder timer fell due. With no task, or another reminder kind, nothing
+// happens; the timer keeps running.
 void GiveReminder() {
-  // FIXME: show or speak the reminder while a task is set.
+  if (TextLength(TaskText) == 0) return;
+  if (NagType == 1) {
+    ActivateApplication();
+    PushTempStart();
+    const int64_t message = PeekTempStart();
+    AppendTemp(u"Task reminder for \"");
+    AppendTemp(TaskText);
+    AppendTemp(u"\"\n");
+    ShowNoteAlert(TempPointerAt(message + 1), u"", 1, u"Ok", u"");
+    PopTempDiscard();
+    SetMenuItemDisabled(0, ReminderItem, 1);
+  } else if (NagType == 2) {
+    // A synthesizer per reminder, never released: a sentence still being spoken goes on.
+    id synthesizer = SelectorObject(SelectorSend1(
+        nullptr, SelectorObject(SelectorSend0(nullptr, nil, "NSSpeechSynthesizer alloc")),
+        "initWithVoice:", 0));
+    PushTempStart();
+    const int64_t sentence = PeekTempStart();
+    AppendTemp(u"This is a task reminder for ");
+    AppendTemp(TaskText);
+    StoreTemp(&SpokenText, sentence);
+    PopTempDiscard();
+    SelectorSend1(nullptr, synthesizer, u"startSpeakingString:$", SelectorWord(SpokenText));
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // exists.
 #include "app/startup.h"
 
+#include "app/hot_keys.h"
 #include "app/settings.h"
 #include "app/state.h"
 #include "app/status_item.h"
@@ -78,9 +79,8 @@ void StartProgram(int argc, char** argv) {
 
   FindResourceDir();
 
-  // FIXME: build KeyCodeMap and install the hot-key handler (InstallHotKeyHandler); when the
-  // handler cannot be installed, RunMessageAlert("globalHK", "Failed to install event
-  // handler.", 0) and EndProgram.
+  BuildKeyCodeMap();
+  InstallHotKeyHandler();  // tells the user and ends the program when it fails
 
   Defaults = SelectorObject(SelectorSend0(nullptr, nil, "NSUserDefaults standardUserDefaults"));
 

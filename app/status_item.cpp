@@ -1,11 +1,12 @@
-// The status item and its menu.
-//
-// FIXME: this is the start-up's temporary status item: the menu, the title and the length,
-// enough for a user (or a test) to reach every item. Still to come: the hidden window 0 with
-// the reminder timer, the two hot-key registrations, the three icons and the appearance
-// check that chooses between them.
+// The status item and its menu, with what must exist beside them: the hidden window 0 that
+// owns the reminder timer, the two global hot keys and the three icons.
 #include "app/status_item.h"
 
+#include <cstring>
+
+#include "app/hot_keys.h"
+#include "app/icons.h"
+#include "app/main_loop.h"
 #include "app/settings.h"
 #include "app/shortcut_menu_text.h"
 #include "app/state.h"
@@ -13,10 +14,42 @@
 #include "core/text.h"
 #include "gui/menus.h"
 #include "gui/selector_bridge.h"
+#include "gui/timers.h"
+#include "gui/windows.h"
+#include "image/image.h"
 
 namespace {
 
-constexpr double kVariableLength = -1.0;  // the status item grows with its title
+constexpr double kVariableLength = -1.0;       // the status item grows with its title
+constexpr double kIconSize[2] = {20.0, 20.0};  // points; the pixels keep their full resolution
+constexpr int64_t kMillisecondsPerMinute = 60000;
+
+// Icons, as numbered images.
+enum : int64_t {
+  kLightIcon = 0,   // "app_icon.png"
+  kDarkIcon = 1,    // "inv_app_icon.png"
+  kAlertIcon = 64,  // "app_fancy_icon.png"
+};
+
+// Loads image `number` from the file `name` in ResourceDir.
+void LoadIcon(int64_t number, const char16_t* name) {
+  PushTempStart();
+  const int64_t path = PeekTempStart();
+  AppendTemp(TextOrEmpty(ResourceDir));
+  AppendTemp(name);
+  LoadFullSizeImage(number, TempPointerAt(path + 1));
+  PopTempDiscard();
+}
+
+// 1 when the user defaults (the global domain included) say the dark appearance is on.
+int DarkAppearance() {
+  id defaults = SelectorObject(SelectorSend0(nullptr, nil, "NSUserDefaults standardUserDefaults"));
+  id style = SelectorObject(
+      SelectorSend1(nullptr, defaults, "stringForKey:$", SelectorWord("AppleInterfaceStyle")));
+  if (!style) return 0;
+  const auto* utf8 = reinterpret_cast<const char*>(SelectorSend0(nullptr, style, "UTF8String"));
+  return utf8 && std::strcmp(utf8, "Dark") == 0;
+}
 
 // Appends status menu item `item` with `label` followed by the menu form of `shortcut`.
 void AppendShortcutItem(int item, const char16_t* label, const char16_t* shortcut) {
@@ -51,9 +84,19 @@ void ChooseReminderLine(int64_t minutes) {
 }  // namespace
 
 void BuildStatusItem() {
-  // FIXME: window 0 (invisible, 0 by 0, no title) and, with NagType 1 or more, Refresh in
-  // milliseconds and its repeating timer 1 (the reminder line then shows Refresh / 60000);
-  // then the hot keys and the icons.
+  NewWindow(0, 0, 0, 0, 0, u"", WindowInvisible, nil);  // replaces window 0 and its timer
+  if (NagType >= 1) {
+    Refresh *= kMillisecondsPerMinute;
+    StartWindowTimer(0, 1, static_cast<int32_t>(Refresh));
+  }
+
+  // Failures leave a key inactive; the menu still shows its text.
+  RegisterShortcutHotKey(AddKey, TaskKeyEvent);
+  RegisterShortcutHotKey(ClrKey, ClearKeyEvent);
+
+  LoadIcon(kLightIcon, u"app_icon.png");
+  LoadIcon(kDarkIcon, u"inv_app_icon.png");
+  LoadIcon(kAlertIcon, u"app_fancy_icon.png");
 
   StatusBar = SelectorObject(SelectorSend0(nullptr, nil, "NSStatusBar systemStatusBar"));
   // The length given here has no lasting effect: the variable length is set last.
@@ -63,11 +106,21 @@ void BuildStatusItem() {
   StatusItem = SelectorObject(SelectorSend0(nullptr, item, "retain"));
   SelectorSend1(nullptr, StatusItem, "setHighlightMode:", 1);
 
+  SelectorSend1(nullptr, ImageCocoaHandle(kLightIcon), "setTemplate:", 1);
+  for (int64_t icon : {kLightIcon, kDarkIcon, kAlertIcon}) {
+    SelectorSend1(nullptr, ImageCocoaHandle(icon), "setSize:@", SelectorWord(kIconSize));
+  }
+
   if (MenuExists(0)) ReleaseMenu(0);
   MakePopupMenu(0);
 
+  // The appearance is read only here: a later change shows at the next build.
+  const int64_t icon = DarkAppearance() ? kDarkIcon : kLightIcon;
+  SelectorSend1(nullptr, StatusItem, "setImage:", SelectorWord(ImageCocoaHandle(icon)));
+  SelectorSend1(nullptr, ImageCocoaHandle(icon), "setTemplate:", 1);
+
   LoadSettingTextInto(&TaskText, u"Val16");
-  ChooseReminderLine(Refresh);
+  ChooseReminderLine(Refresh / kMillisecondsPerMinute);
 
   AppendShortcutItem(EnterTaskItem, TextLength(TaskText) ? u"Edit Task\t" : u"Enter Task\t",
                      AddKey);

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "platform/appkit/appkit.h"
+#include "platform/appkit/image.h"
 #include "platform/appkit/status_bar.h"
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
@@ -49,8 +50,8 @@ std::string StringOrNull(id string) {
 
 // The name of an image, or null for no image.
 std::string ImageName(id image) {
-  if (!image) return "null";
-  return JsonString(StringUnitsOf(objc::Send(image, "name")));
+  const char* name = ImageDisplayName(image);
+  return name ? JsonString(std::string_view(name)) : "null";
 }
 
 // --- Status item and menu ---

@@ -36,7 +36,9 @@ class StartupTest(unittest.TestCase):
         for tag, title in ((4, "Preferences..."), (5, "About..."), (6, "Quit")):
             self.assertEqual(show.item(tag).title, title)
             self.assertTrue(show.item(tag).enabled, "item %d should be enabled" % tag)
-        self.assertEqual(show.windows, {}, "no numbered window should be visible at start")
+        visible = {number for number, window in show.windows.items() if window["visible"]}
+        self.assertEqual(visible, set(), "no numbered window should be visible at start")
+        self.assertIn(0, show.windows, "the hidden window 0 owns the reminder timer")
         self.assertIsNone(show.alert, "no alert should be open at start")
 
     def test_quit_ends_the_program_with_code_zero(self):
