@@ -44,6 +44,7 @@ class AboutTest(unittest.TestCase):
                          "Ok is added first and stands on the right")
         self.assertEqual(alert["default"], "Ok", "Return should press Ok")
         self.assertIsNone(alert["field"], "the about box has no text field")
+        self.assertEqual(alert["icon"], "app_fancy_icon.png", "the application's large icon")
         self.mindel.send("press Ok")
         self.assert_menu_restored()
         self.assertEqual(self.mindel.recorded_calls(), [], "Ok should start no program")

@@ -28,12 +28,12 @@ class TaskDialogTest(unittest.TestCase):
                                 "Val16": task, "Val5": 0, "Val7": 0, "Val18": 5})
         return mindel.start()
 
-    def open_dialog(self, mindel):
-        """Opens the task dialog with item 1; answers the fields of its alert report."""
+    def open_dialog(self, mindel, command="menu 1"):
+        """Opens the task dialog; answers the fields of its alert report."""
         before = len(mindel.reports_of("alert"))
-        mindel.send("menu 1")
+        mindel.send(command)
         alerts = mindel.reports_of("alert")
-        self.assertEqual(len(alerts), before + 1, "Enter Task should open one alert")
+        self.assertEqual(len(alerts), before + 1, "%r should open one alert" % command)
         return named(parse_fields(alerts[-1]))
 
     def enter(self, mindel, text):
@@ -136,6 +136,18 @@ class TaskDialogTest(unittest.TestCase):
         show = self.enter(mindel, FORBIDDEN)
         self.assert_task(mindel, show, "")
         self.assertEqual(mindel.read_prefs().get("Val7"), 0, "the reminder kind is unchanged")
+
+    def test_hot_keys_reach_the_dialog_and_wait_while_it_is_open(self):
+        mindel = self.run_mindel(task="Buy milk")
+        alert = self.open_dialog(mindel, "hotkey ctrl+alt+t")
+        self.assertEqual(alert["field"], "Buy milk", "the enter-task key opens the same dialog")
+        self.assertEqual(alert["icon"], "app_fancy_icon.png")
+        # The clear-task key pressed meanwhile is acted upon once the new task is saved.
+        mindel.send("hotkey ctrl+alt+/")
+        self.assertIsNotNone(mindel.show().alert, "the dialog should still be open")
+        mindel.send("type Call the bank")
+        mindel.send("press Save")
+        self.assert_task(mindel, mindel.show(), "")
 
     def test_a_restart_shows_the_entered_task(self):
         mindel = self.run_mindel()
