@@ -35,6 +35,12 @@ class HotKeysTest(unittest.TestCase):
         named = self.run_mindel(prefs(add="\u2303\u2325F5", clear="\u2303\u2325\u2190"))
         self.assertEqual(named.show().hotkeys, [(96, CTRL_ALT)],
                          "⌃⌥F5 should register key code 96; ⌃⌥← is not a registrable key")
+        words = self.run_mindel(prefs(add="\u2303\u2325Space", clear="\u2303\u2325Tab"))
+        self.assertEqual(sorted(words.show().hotkeys), [(48, CTRL_ALT), (49, CTRL_ALT)],
+                         "⌃⌥Tab should register key code 48 and ⌃⌥Space key code 49")
+        bare = self.run_mindel(prefs(add="\u2303\u2325t", clear="F5"))
+        self.assertEqual(bare.show().hotkeys, [(96, 0)],
+                         "a lower-case t is no key; F5 alone registers with no modifiers")
 
     def test_the_clear_key_clears_the_task_and_switches_the_reminder_off(self):
         mindel = self.run_mindel(prefs(task="Water the plants", nag=1, refresh=3))
