@@ -14,6 +14,7 @@
 #include "core/threads.h"
 #include "gui/application.h"
 #include "gui/event_queue.h"
+#include "gui/gadgets.h"
 #include "gui/menus.h"
 #include "gui/selector_bridge.h"
 #include "gui/windows.h"
@@ -57,7 +58,7 @@ void InitRuntimeLibraries() {
   InitEventQueue();
   InitWindows();
   InitMenus();
-  // FIXME: initialise the gadget library here once the gadgets exist.
+  InitGadgets();
   InitRuntimeThreads();  // the process library: its list mutex and data block
 }
 
