@@ -4,6 +4,7 @@
 #include "app/about_box.h"
 #include "app/end_program.h"
 #include "app/note_alert.h"
+#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/shortcut_menu_text.h"
 #include "app/state.h"
@@ -14,6 +15,8 @@
 #include "gui/event_queue.h"
 #include "gui/menus.h"
 #include "gui/selector_bridge.h"
+#include "gui/timers.h"
+#include "gui/windows.h"
 
 namespace {
 
@@ -58,10 +61,18 @@ void ClearTask() {
   SetMenuItemDisabled(0, ClearTaskItem, 1);
 }
 
-// Item 4.
+// Item 4. The window's changes are already stored: everything is rebuilt from them.
 void OpenPreferences() {
-  // FIXME: run the preferences window, then release menu 0, remove the status item, load the
-  // settings and build the status item again.
+  RunPreferencesWindow();
+  DisposeWindow(1);
+  if (NagType >= 1) StopWindowTimer(0, 1);
+  for (int item = EnterTaskItem; item <= QuitMenuItem; item++) SetMenuItemDisabled(0, item, 0);
+  SetMenuItemDisabled(0, ClearTaskItem, TextLength(TaskText) == 0 ? 1 : 0);
+  if (NagType >= 0 && NagType <= 2) SetMenuItemDisabled(0, ReminderItem, 1);
+  ReleaseMenu(0);
+  SelectorSend1(nullptr, StatusBar, "removeStatusItem:", SelectorWord(StatusItem));
+  LoadSettings();
+  BuildStatusItem();
 }
 
 // Item 5.
