@@ -139,6 +139,31 @@ class PreferencesTest(unittest.TestCase):
         mindel.send("hotkey ctrl+alt+y")
         self.assertIsNotNone(mindel.show().alert, "the new key opens the task dialog")
 
+    def test_the_clear_key_and_a_key_taken_from_the_other_hot_key(self):
+        mindel = self.run_mindel(prefs(task="Tidy up"))
+        self.open_preferences(mindel)
+        mindel.send("focus 1.5")
+        mindel.send("key ctrl+alt+k")
+        mindel.send("click 1.6")
+        stored = mindel.read_prefs()
+        self.assertEqual((stored["Val8"], stored["Val9"]), ("ClrKey", "\u2303\u2325K"))
+        self.assertEqual(sorted(mindel.show().hotkeys), [(KEY_T, CTRL_ALT), (40, CTRL_ALT)],
+                         "the clear key should move to K (key code 40) at once")
+
+        # Taking the clear key's combination for the enter-task key unregisters the other.
+        mindel.send("focus 1.2")
+        mindel.send("key ctrl+alt+k")
+        mindel.send("click 1.3")
+        self.assertEqual(mindel.show().hotkeys, [(40, CTRL_ALT)],
+                         "only the enter-task key should hold K now")
+
+        # A hot key pressed while the window is open is dropped.
+        mindel.send("hotkey ctrl+alt+k")
+        show = mindel.show()
+        self.assertIsNone(show.alert, "no task dialog while the preferences are open")
+        self.assertEqual(show.status["title"], "Tidy up")
+        self.assertIn(1, show.windows, "the window stays open")
+
     def test_the_reminder_kind_and_interval_are_stored_and_kept_in_range(self):
         mindel = self.run_mindel(prefs(task="Stretch", refresh=60))
         views = self.views(self.open_preferences(mindel))
