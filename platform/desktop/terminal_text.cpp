@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "platform/foundation/unicode.h"
+
 namespace terminal {
 
 namespace {
@@ -51,24 +53,6 @@ char32_t DecodeUtf8(std::string_view bytes, size_t* pos, bool* valid) {
   return value;
 }
 
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // Appends one character of a JSON string's body.
 void AppendJsonCharacter(std::string* out, char32_t c) {
   static const char kHex[] = "0123456789abcdef";
@@ -94,7 +78,7 @@ void AppendJsonCharacter(std::string* out, char32_t c) {
     out->push_back(kHex[c & 0xF]);
     return;
   }
-  AppendUtf8(out, c);
+  unicode::AppendUtf8(out, c);
 }
 
 bool IsBlank(char c) {

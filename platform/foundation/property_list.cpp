@@ -23,6 +23,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/foundation/unicode.h"
+
 namespace plist {
 
 // --- Values and helpers ---
@@ -188,34 +190,6 @@ char32_t NextUtf8(const unsigned char** p, const unsigned char* end) {
   return c;
 }
 
-void AppendUtf16(std::u16string* out, char32_t c) {
-  if (c < 0x10000) {
-    out->push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // Whether XML 1.0 can hold the character at all (literally or as a reference).
 bool XmlAllowed(char32_t c) {
   if (c < 0x20) return c == '\t' || c == '\n' || c == '\r';
@@ -236,7 +210,7 @@ std::u16string StringFromXmlText(std::string_view text) {
       continue;
     }
     const char32_t c = NextUtf8(&p, end);
-    AppendUtf16(&out, XmlAllowed(c) ? c : kReplacement);
+    unicode::AppendUtf16(&out, XmlAllowed(c) ? c : kReplacement);
   }
   return out;
 }
@@ -248,7 +222,7 @@ std::u16string Utf16FromUtf8(std::string_view utf8) {
   out.reserve(utf8.size());
   auto p = reinterpret_cast<const unsigned char*>(utf8.data());
   const auto end = p + utf8.size();
-  while (p < end) AppendUtf16(&out, NextUtf8(&p, end));
+  while (p < end) unicode::AppendUtf16(&out, NextUtf8(&p, end));
   return out;
 }
 
@@ -263,7 +237,7 @@ std::string Utf8FromUtf16(std::u16string_view utf16) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = kReplacement;
     }
-    AppendUtf8(&out, c);
+    unicode::AppendUtf8(&out, c);
   }
   return out;
 }
@@ -716,7 +690,7 @@ class Reader {
         known = false;
       }
       if (known) {
-        AppendUtf8(text, c);
+        unicode::AppendUtf8(text, c);
         p_ = semicolon + 1;
         return;
       }
@@ -920,7 +894,7 @@ void AppendEscaped(std::string* out, std::u16string_view s) {
         out->append("&#13;");
         break;
       default:
-        AppendUtf8(out, c);
+        unicode::AppendUtf8(out, c);
     }
   }
 }

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/foundation/unicode.h"
+
 namespace foundation {
 
 namespace {
@@ -20,16 +22,6 @@ constexpr char16_t kMacRoman[128] = {
     0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE,
     0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
-
-void AppendCodePoint(char32_t c, std::u16string* out) {
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  } else {
-    out->push_back(static_cast<char16_t>(c));
-  }
-}
 
 bool DecodeUtf8(const uint8_t* p, size_t size, std::u16string* out) {
   std::u16string result;
@@ -60,29 +52,11 @@ bool DecodeUtf8(const uint8_t* p, size_t size, std::u16string* out) {
     }
     // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
     if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    AppendCodePoint(c, &result);
+    unicode::AppendUtf16(&result, c);
     i += extra + 1;
   }
   *out = std::move(result);
   return true;
-}
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 // The one-byte code of unit in a single-byte encoding, or -1.
@@ -187,7 +161,7 @@ size_t EncodeText(std::u16string_view units, TextEncoding encoding, uint8_t loss
         } else if (c >= 0xD800 && c <= 0xDFFF) {
           c = 0xFFFD;  // a lone surrogate
         }
-        AppendUtf8(c, out);
+        unicode::AppendUtf8(out, c);
         i += used;
       }
       return i;
