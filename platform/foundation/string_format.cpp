@@ -39,7 +39,7 @@ std::u16string FormatString(const std::u16string& format, va_list list) {
       out.push_back(c);
       continue;
     }
-    // The specification after '%', rebuilt as ASCII for snprintf.
+    // The conversion after '%' (flags, width, precision, length), rebuilt as ASCII for snprintf.
     std::string spec = "%";
     bool left = false;
     while (i < n && std::strchr("-+ 0#", static_cast<char>(format[i])) && format[i] < 0x80) {
