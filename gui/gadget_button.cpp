@@ -20,18 +20,6 @@ constexpr double kPushHeight = 25;
 Class g_view_class = nil;       // VoButtonGadgetView
 Class g_functions_class = nil;  // VoButtonGadgetFunctions
 
-id View(id self) {
-  GadgetRecord* record = GadgetOf(self);
-  return record ? record->view : nil;
-}
-void SetGadgetText(id self, SEL, id text) {
-  objc::Send<void>(View(self), "setTitle:", text);
-}
-id GetGadgetText(id self, SEL) {
-  id title = objc::Send(View(self), "title");
-  return title ? title : CocoaStringFromUtf8("");
-}
-
 // The push bezel only fits 25 points: any other height takes the square bezel for good.
 void SetFrame(id self, SEL sel, NSRect frame) {
   if (frame.size.height != kPushHeight &&
@@ -47,19 +35,17 @@ void DefineButtonGadgetClasses() {
   g_view_class = objc_lookUpClass("VoButtonGadgetView");
   objc::AddMethod(g_view_class, "setFrame:", &SetFrame);
   g_functions_class = objc::DefineClass("VoButtonGadgetFunctions", GadgetFunctionsClass());
-  objc::AddMethod(g_functions_class, "SetGadgetText:", &SetGadgetText);
-  objc::AddMethod(g_functions_class, "GetGadgetText", &GetGadgetText);
+  objc::AddMethod(g_functions_class, "SetGadgetText:", &SetGadgetTitleText);
+  objc::AddMethod(g_functions_class, "GetGadgetText", &GetGadgetTitleText);
 }
 
 int64_t CreateButtonGadget(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                            const char16_t* text, int32_t flags) {
-  if (!g_view_class) return 0;
-  id view = MakeGadgetView(g_view_class, x, y, width, height);
-  if (!view) return 0;
-  id functions = MakeGadgetFunctions(g_functions_class);
-  if (!functions) return static_cast<int64_t>(reinterpret_cast<intptr_t>(view));
-  GadgetRecord* record = SetupGadget(functions, number, GadgetKindButton, view, view, flags);
-  if (!record) return 0;
+  int64_t failure = 0;
+  GadgetRecord* record = BeginSimpleGadget(g_view_class, g_functions_class, number,
+                                           GadgetKindButton, x, y, width, height, flags, &failure);
+  if (!record) return failure;
+  id view = record->view;
 
   objc::Send<void>(view, "setTitle:", MakeCocoaString(text));
   if (flags & kToggle) objc::Send<void>(view, "setButtonType:", kPushOnPushOff);

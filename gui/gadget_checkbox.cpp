@@ -17,18 +17,6 @@ constexpr NSUInteger kSwitch = 3;
 Class g_view_class = nil;       // Vo_NSButton
 Class g_functions_class = nil;  // VoCheckboxGadgetFunctions
 
-id View(id self) {
-  GadgetRecord* record = GadgetOf(self);
-  return record ? record->view : nil;
-}
-void SetGadgetText(id self, SEL, id text) {
-  objc::Send<void>(View(self), "setTitle:", text);
-}
-id GetGadgetText(id self, SEL) {
-  id title = objc::Send(View(self), "title");
-  return title ? title : CocoaStringFromUtf8("");
-}
-
 // The user reaches only off and on: a click that led to mixed goes on to on.
 void EventHandler(id self, SEL, id) {
   GadgetRecord* record = GadgetOf(self);
@@ -44,19 +32,18 @@ void DefineCheckboxGadgetClasses() {
   g_view_class = objc_lookUpClass("Vo_NSButton");
   g_functions_class = objc::DefineClass("VoCheckboxGadgetFunctions", GadgetFunctionsClass());
   objc::AddMethod(g_functions_class, "EventHandler:", &EventHandler);
-  objc::AddMethod(g_functions_class, "SetGadgetText:", &SetGadgetText);
-  objc::AddMethod(g_functions_class, "GetGadgetText", &GetGadgetText);
+  objc::AddMethod(g_functions_class, "SetGadgetText:", &SetGadgetTitleText);
+  objc::AddMethod(g_functions_class, "GetGadgetText", &GetGadgetTitleText);
 }
 
 int64_t CreateCheckboxGadget(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                              const char16_t* text, int32_t flags) {
-  if (!g_view_class) return 0;
-  id view = MakeGadgetView(g_view_class, x, y, width, height);
-  if (!view) return 0;
-  id functions = MakeGadgetFunctions(g_functions_class);
-  if (!functions) return static_cast<int64_t>(reinterpret_cast<intptr_t>(view));
-  GadgetRecord* record = SetupGadget(functions, number, GadgetKindCheckbox, view, view, flags);
-  if (!record) return 0;
+  int64_t failure = 0;
+  GadgetRecord* record =
+      BeginSimpleGadget(g_view_class, g_functions_class, number, GadgetKindCheckbox, x, y, width,
+                        height, flags, &failure);
+  if (!record) return failure;
+  id view = record->view;
 
   objc::Send<void>(view, "setTitle:", MakeCocoaString(text));
   objc::Send<void>(view, "setButtonType:", kSwitch);

@@ -185,13 +185,12 @@ void DefineShortcutGadgetClasses() {
 
 int64_t CreateShortcutGadget(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                              uint32_t value) {
-  if (!g_view_class) return 0;
-  id view = MakeGadgetView(g_view_class, x, y, width, height);
-  if (!view) return 0;
-  id functions = MakeGadgetFunctions(g_functions_class);
-  if (!functions) return static_cast<int64_t>(reinterpret_cast<intptr_t>(view));
-  GadgetRecord* record = SetupGadget(functions, number, GadgetKindShortcut, view, view, 0);
-  if (!record) return 0;
+  int64_t failure = 0;
+  GadgetRecord* record = BeginSimpleGadget(g_view_class, g_functions_class, number,
+                                           GadgetKindShortcut, x, y, width, height, 0, &failure);
+  if (!record) return failure;
+  id view = record->view;
+  id functions = record->functions;
   objc::Send<void>(view, "setDelegate:", functions);
   objc::Send<void>(functions, "SetGadgetState:", static_cast<int64_t>(value));
   return PlaceGadget(number, record);

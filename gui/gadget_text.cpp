@@ -95,13 +95,12 @@ void DefineTextGadgetClasses() {
 
 int64_t CreateTextGadget(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                          const char16_t* text, int32_t flags) {
-  if (!g_view_class) return 0;
-  id view = MakeGadgetView(g_view_class, x, y, width, height);
-  if (!view) return 0;
-  id functions = MakeGadgetFunctions(g_functions_class);
-  if (!functions) return static_cast<int64_t>(reinterpret_cast<intptr_t>(view));
-  GadgetRecord* record = SetupGadget(functions, number, GadgetKindText, view, view, flags);
-  if (!record) return 0;
+  int64_t failure = 0;
+  GadgetRecord* record = BeginSimpleGadget(g_view_class, g_functions_class, number, GadgetKindText,
+                                           x, y, width, height, flags, &failure);
+  if (!record) return failure;
+  id view = record->view;
+  id functions = record->functions;
 
   objc::Send<void>(functions, "SetGadgetText:", MakeCocoaString(text));
   objc::Send<void>(view, "setSelectable:", NO);

@@ -741,6 +741,32 @@ id MakeGadgetFunctions(Class cls) {
   return objc::Send(objc::Send(reinterpret_cast<id>(cls), "alloc"), "init");
 }
 
+GadgetRecord* BeginSimpleGadget(Class view_class, Class functions_class, int64_t number,
+                                int32_t kind, int32_t x, int32_t y, int32_t width, int32_t height,
+                                int32_t flags, int64_t* failure) {
+  *failure = 0;
+  if (!view_class) return nullptr;
+  id view = MakeGadgetView(view_class, x, y, width, height);
+  if (!view) return nullptr;
+  id functions = MakeGadgetFunctions(functions_class);
+  if (!functions) {
+    *failure = static_cast<int64_t>(reinterpret_cast<intptr_t>(view));
+    return nullptr;
+  }
+  return SetupGadget(functions, number, kind, view, view, flags);
+}
+
+void SetGadgetTitleText(id functions, SEL, id text) {
+  GadgetRecord* record = GadgetOf(functions);
+  objc::Send<void>(record ? record->view : nil, "setTitle:", text);
+}
+
+id GetGadgetTitleText(id functions, SEL) {
+  GadgetRecord* record = GadgetOf(functions);
+  id title = objc::Send(record ? record->view : nil, "title");
+  return title ? title : CocoaStringFromUtf8("");
+}
+
 int64_t GadgetWindowNumber(id view) {
   id window = objc::Send(view, "window");
   return window ? WindowNumberOf(window) : -1;

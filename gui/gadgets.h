@@ -96,6 +96,16 @@ int64_t PlaceGadget(int64_t number, GadgetRecord* record);
 id MakeGadgetView(Class cls, int32_t x, int32_t y, int32_t width, int32_t height);
 // A new functions object of cls (alloc/init, +1).
 id MakeGadgetFunctions(Class cls);
+// The start of creating a gadget whose container is its one view: the view of view_class,
+// the functions object of functions_class and the record. Answers the record, or null with
+// *failure set to what the creating operation answers then (0, or the view's address when
+// only the functions object could not be made).
+GadgetRecord* BeginSimpleGadget(Class view_class, Class functions_class, int64_t number,
+                                int32_t kind, int32_t x, int32_t y, int32_t width, int32_t height,
+                                int32_t flags, int64_t* failure);
+// SetGadgetText: / GetGadgetText for kinds whose text is their view's title (button, check box).
+void SetGadgetTitleText(id functions, SEL, id text);
+id GetGadgetTitleText(id functions, SEL);
 // The view's window number, by the window layer's rule (-1 when none).
 int64_t GadgetWindowNumber(id view);
 
