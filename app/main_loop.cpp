@@ -71,6 +71,9 @@ void OpenPreferences() {
   if (NagType >= 0 && NagType <= 2) SetMenuItemDisabled(0, ReminderItem, 1);
   ReleaseMenu(0);
   SelectorSend1(nullptr, StatusBar, "removeStatusItem:", SelectorWord(StatusItem));
+  // The build retained the item; once out of the bar nothing else uses it.
+  SelectorSend0(nullptr, StatusItem, "release");
+  StatusItem = nil;
   LoadSettings();
   BuildStatusItem();
 }
@@ -98,7 +101,8 @@ void GiveReminder() {
     PopTempDiscard();
     SetMenuItemDisabled(0, ReminderItem, 1);
   } else if (NagType == 2) {
-    // A synthesizer per reminder, never released: a sentence still being spoken goes on.
+    // A synthesizer per reminder. The speech command runs on its own, so releasing the
+    // synthesizer once it has started does not cut the sentence short.
     id synthesizer = SelectorObject(SelectorSend1(
         nullptr, SelectorObject(SelectorSend0(nullptr, nil, "NSSpeechSynthesizer alloc")),
         "initWithVoice:", 0));
@@ -109,6 +113,7 @@ void GiveReminder() {
     StoreTemp(&SpokenText, sentence);
     PopTempDiscard();
     SelectorSend1(nullptr, synthesizer, u"startSpeakingString:$", SelectorWord(SpokenText));
+    SelectorSend0(nullptr, synthesizer, "release");
   }
 }
 
