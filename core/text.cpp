@@ -348,7 +348,12 @@ void TextFromMemory(const void* address, int64_t length, int format, int64_t off
   const int code_page = utf8 ? kCodePageUtf8 : kCodePageOneByte;
   const int64_t units = MultiByteToUtf16(code_page, 0, bytes, byte_count, nullptr, 0);
   char16_t* destination = ReserveTemp(units, offset);
-  const int64_t written = MultiByteToUtf16(code_page, 0, bytes, byte_count, destination, units);
+  int64_t written = MultiByteToUtf16(code_page, 0, bytes, byte_count, destination, units);
+  // A malformed sequence can decode to a 0 unit ("\xC0\x80", or a lead 0xC0 cut short by a
+  // byte that does not continue it): the text ends there, so its length and end agree.
+  for (int64_t i = 0; i < written; i++) {
+    if (!destination[i]) written = i;
+  }
   EndResult(offset, written);
   std::free(owned);
 }

@@ -160,6 +160,18 @@ TEST_F(Text, TextFromMemoryInEachFormat) {
   EXPECT_EQ(Result([&](int64_t o) { TextFromMemory("ab\0cd", 5, kTextFormatOneByte, o); }), u"ab")
       << "a 0 byte ends the text early";
   EXPECT_EQ(Result([&](int64_t o) { TextFromMemory(hello, -7, kTextFormatUtf8, o); }), u"");
+  // Malformed sequences that decode to a 0 unit end the text there; Result checks that the
+  // result's end agrees with its length.
+  EXPECT_EQ(Result([&](int64_t o) {
+              TextFromMemory(
+                  "ab\xC0\x80"
+                  "cd",
+                  -1, kTextFormatUtf8, o);
+            }),
+            u"ab")
+      << "an overlong 0 ends the text";
+  EXPECT_EQ(Result([&](int64_t o) { TextFromMemory("h\xC0@x", -1, kTextFormatUtf8, o); }), u"h")
+      << "a lead byte cut short with no payload gives 0 and ends the text";
   const char16_t units[] = u"wide\0rest";
   EXPECT_EQ(Result([&](int64_t o) { TextFromMemory(units, 9, kTextFormatUtf16, o); }), u"wide");
   EXPECT_EQ(Result([&](int64_t o) { TextFromMemory(units, 2, kTextFormatUtf16, o); }), u"wi");
