@@ -7,7 +7,9 @@ mindel_packages_build=(g++ cmake make pkg-config libpng-dev)
 # What Mindel uses while it runs: a speech synthesizer for spoken reminders and
 # xdg-open for web addresses. Without them Mindel stays silent or opens nothing.
 mindel_packages_run=(espeak-ng xdg-utils)
-mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3)
+# clang and its runtime build the fuzz targets (fuzz/run; skipped without them).
+mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3 clang
+  libclang-rt-14-dev)
 
 mindel_install_deps() {
   local wanted=("${mindel_packages_build[@]}")
