@@ -1,6 +1,8 @@
 // Start at login: installing and removing the per-user launch agent.
 #include "app/start_at_login.h"
 
+#include <cstdio>
+
 #include "core/file.h"
 #include "core/filesystem.h"
 #include "core/process.h"
@@ -36,6 +38,7 @@ namespace {
 
 char16_t* AgentsFolder = nullptr;  // home folder + "Library/LaunchAgents/"
 char16_t* AgentFile = nullptr;     // AgentsFolder + label + ".plist"
+char16_t* AgentDraft = nullptr;    // AgentsFolder + "." + label + ".plist.new": written first
 char16_t* AppPath = nullptr;       // the running bundle's path
 char16_t* AgentText = nullptr;     // the template with its placeholders replaced
 char16_t* Command = nullptr;       // launchctl's parameter string
@@ -64,6 +67,16 @@ int FindPaths() {
   AppendTemp(LaunchAgentLabel);
   AppendTemp(u".plist");
   StoreTemp(&AgentFile, offset);
+
+  // Hidden and without the .plist ending, so that a draft left by a crash is never taken
+  // for an agent; the next install writes over it.
+  PushTempStart();
+  offset = PopTempStart();
+  AppendTemp(AgentsFolder);
+  AppendTemp(u".");
+  AppendTemp(LaunchAgentLabel);
+  AppendTemp(u".plist.new");
+  StoreTemp(&AgentDraft, offset);
   return 1;
 }
 
@@ -77,12 +90,20 @@ void RunLaunchctl(const char16_t* verb, int flags) {
   AppendTemp(AgentFile);
   AppendTemp(u"\"");
   StoreTemp(&Command, offset);
-  LaunchProgram(u"launchctl", Command, u"", flags);
+  if (LaunchProgram(u"launchctl", Command, u"", flags) == 0) {
+    // The agent file is still written and removed; only the service manager is not told.
+    std::fputs(
+        "Mindel: launchctl cannot be started (is it on PATH?): the login item's file "
+        "is changed, but the service manager is not told\n",
+        stderr);
+  }
 }
 
 void InstallAgent() {
   if (PathSize(AgentsFolder) != -2 && MakeDirectory(AgentsFolder) == 0) return;
-  const int64_t file = FileCreate(-1, AgentFile);
+  // The agent is written beside its place and then put there in one step, so that the file
+  // is never seen half written, not even after a crash.
+  const int64_t file = FileCreate(-1, AgentDraft);
   if (FileIsOpen(file) == 0) return;
 
   PushTempStart();
@@ -94,8 +115,14 @@ void InstallAgent() {
   TextReplace(AgentText, u"{apppath}", AppPath, offset);
   StoreTemp(&AgentText, offset);
 
-  FileWriteText(file, AgentText, 2);
+  const int64_t written = FileWriteText(file, AgentText, 2);
   FileClose(file);
+  // A draft shorter than the text (a full disk) must not take the agent's place.
+  if (written == 0 || PathSize(AgentDraft) != written) {
+    RemoveFile(AgentDraft);
+    return;
+  }
+  if (ReplaceFile(AgentDraft, AgentFile) == 0) return;
   RunLaunchctl(u"load", 0);  // detached: the file is complete and closed
 }
 

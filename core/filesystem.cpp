@@ -1,12 +1,14 @@
 // File-system queries and actions on paths: executable path, directory part,
-// home folder, path size, making folders and deleting files.
+// home folder, path size, making folders, deleting and replacing files.
 #include "core/filesystem.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -159,4 +161,34 @@ int RemoveFile(const char16_t* path) {
   int result = unlink(text);
   FreeUtf8(text);
   return result == 0 ? 1 : 0;
+}
+
+// --- Replacing a file ---
+
+int ReplaceFile(const char16_t* temporary, const char16_t* path) {
+  char* from = PathToUtf8(temporary);
+  char* to = PathToUtf8(path);
+  bool ok = from && to;
+  if (ok) {
+    const int fd = open(from, O_RDONLY | O_CLOEXEC);
+    ok = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0) close(fd);
+  }
+  ok = ok && rename(from, to) == 0;
+  if (!ok && from) unlink(from);
+  if (ok) {
+    // The folder part of the target (cut in the private copy); its sync failing is not
+    // reported, since the new file is already in place.
+    char* slash = std::strrchr(to, '/');
+    const char* folder = slash == nullptr ? "." : slash == to ? "/" : to;
+    if (slash != nullptr && slash != to) *slash = 0;
+    const int folder_fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd >= 0) {
+      fsync(folder_fd);
+      close(folder_fd);
+    }
+  }
+  FreeUtf8(from);
+  FreeUtf8(to);
+  return ok ? 1 : 0;
 }

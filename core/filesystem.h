@@ -33,3 +33,9 @@ int MakeDirectory(const char16_t* path);
 // 1 when the file was deleted, else 0. The mode has no effect.
 int RemoveFile(const char16_t* path, int mode);
 int RemoveFile(const char16_t* path);
+// Puts the finished file `temporary` in the place of `path` in one step: its data is
+// flushed to the disk, it is renamed over path (which readers then see either whole
+// before or whole after, even when the program is killed), and the folder is flushed so
+// that the rename survives a power loss. Both must lie in the same folder. 1 on success;
+// 0 leaves path as it was and removes temporary.
+int ReplaceFile(const char16_t* temporary, const char16_t* path);

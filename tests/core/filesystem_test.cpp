@@ -1,6 +1,6 @@
 // Tests of the file-system queries and actions on real paths: executable path,
 // directory part (also of a result lying in the temporary buffer), home folder,
-// sizes, folders and removal.
+// sizes, folders, removal and replacement.
 #include "core/filesystem.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +139,38 @@ TEST_F(FileSystem, LaunchAgentSequenceOnRealPaths) {
   EXPECT_EQ(stat((folder / "LaunchAgents/\xC3\xA9t\xC3\xA9").c_str(), &info), 0)
       << "the folder carries the UTF-8 name";
   EXPECT_EQ(PathSize(accented.c_str()), -2);
+}
+
+TEST_F(FileSystem, ReplaceFilePutsTheDraftInPlaceOrLeavesTheTargetAlone) {
+  ScratchFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  const std::u16string draft = U16(folder / ".agent.new");
+  const std::u16string target = U16(folder / "agent.plist");
+
+  // Over a missing target, then over an existing one: the target holds the draft whole and
+  // the draft's name is gone.
+  WriteFileText(folder / ".agent.new", "first");
+  EXPECT_EQ(ReplaceFile(draft.c_str(), target.c_str()), 1);
+  EXPECT_EQ(ReadFileText(folder / "agent.plist"), "first");
+  EXPECT_EQ(PathSize(draft.c_str()), -1) << "the draft should have been renamed, not copied";
+  WriteFileText(folder / ".agent.new", "second, longer");
+  EXPECT_EQ(ReplaceFile(draft.c_str(), target.c_str()), 1);
+  EXPECT_EQ(ReadFileText(folder / "agent.plist"), "second, longer");
+
+  // A missing draft, a target in a missing folder and invalid names fail and leave the
+  // target as it was; a failed draft is removed.
+  EXPECT_EQ(ReplaceFile(draft.c_str(), target.c_str()), 0) << "no draft to put in place";
+  EXPECT_EQ(ReadFileText(folder / "agent.plist"), "second, longer");
+  WriteFileText(folder / ".agent.new", "third");
+  const std::u16string elsewhere = U16(folder / "missing/agent.plist");
+  EXPECT_EQ(ReplaceFile(draft.c_str(), elsewhere.c_str()), 0);
+  EXPECT_EQ(PathSize(draft.c_str()), -1) << "a draft that could not be put in place is removed";
+  const std::u16string bad = U16(folder.path()) + u"/x\xD800";
+  EXPECT_EQ(ReplaceFile(bad.c_str(), target.c_str()), 0);
+  EXPECT_EQ(ReplaceFile(nullptr, target.c_str()), 0);
+  WriteFileText(folder / ".agent.new", "fourth");
+  EXPECT_EQ(ReplaceFile(draft.c_str(), nullptr), 0);
+  EXPECT_EQ(ReadFileText(folder / "agent.plist"), "second, longer");
 }
 
 }  // namespace
