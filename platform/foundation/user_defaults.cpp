@@ -4,12 +4,19 @@
 //
 // A file that cannot be read, or is damaged, reads as empty (or as what could be read) and is
 // left exactly as it is until the program writes a setting; that write replaces it whole.
+// Settings that cannot be stored (a missing home folder, one that cannot be written) live
+// for the run only. Each of these is said once on standard error, since the user would
+// otherwise lose settings without a word.
 #include "platform/foundation/user_defaults.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dictionary.h"
@@ -29,6 +36,7 @@ struct DefaultsFields {
   plist::Value registration;  // registered defaults, never stored (a Dictionary)
   bool dirty = false;         // the domain changed since it was read or written
   bool damaged = false;       // the file was damaged: the next write replaces it
+  bool failing = false;       // the last write failed (and was reported)
 };
 
 Class gDefaults;         // NSUserDefaults
@@ -63,15 +71,40 @@ void Store(id self, id key, const plist::Value* value) {
   f.dirty = true;
 }
 
+// The program's name: it names the domain's file and starts every message.
+std::string DomainName() {
+  std::string name = foundation::ProgramName();
+  return name.empty() ? "Mindel" : name;
+}
+
+// One line on standard error, for what the user must know.
+void Report(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", DomainName().c_str(), text.c_str());
+  std::fflush(stderr);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 id Init(id self, SEL) {
   DefaultsFields& f = Fields(self);
   std::string home = foundation::HomeFolder();
   f.domain = plist::Value::Dictionary();
   f.registration = plist::Value::Dictionary();
   f.global = foundation::ReadGlobalDomain(home);
-  std::string name = foundation::ProgramName();
-  if (name.empty()) name = "Mindel";
-  if (home.empty()) return self;  // settings then live for this run only
+  const std::string name = DomainName();
+  if (home.empty()) {
+    Report("no home folder is known: settings are kept for this run only");
+    return self;
+  }
+  // A home folder that does not exist is not made: it is more likely a mistake in HOME
+  // than a wish for a new home.
+  if (!IsFolder(home)) {
+    Report("the home folder " + home + " does not exist: settings are kept for this run only");
+    return self;
+  }
   f.path = home + "/Library/Preferences/" + name + ".plist";
   plist::Value read;
   switch (plist::ReadFile(f.path.c_str(), &read)) {
@@ -88,6 +121,10 @@ id Init(id self, SEL) {
       if (read.kind == plist::Kind::Dictionary) f.domain = std::move(read);
       f.damaged = true;
       break;
+  }
+  if (f.damaged) {
+    Report("the settings file " + f.path +
+           " is damaged: what could be read is used, and the next change replaces it");
   }
   return self;
 }
@@ -220,9 +257,19 @@ BOOL Synchronize(id self, SEL) {
   DefaultsFields& f = Fields(self);
   if (!f.dirty) return YES;
   if (f.path.empty()) return NO;
-  if (!plist::WriteFileAtomically(f.path.c_str(), plist::WriteXml(f.domain))) return NO;
+  if (!plist::WriteFileAtomically(f.path.c_str(), plist::WriteXml(f.domain))) {
+    // Said once for a run of failures; the changes stay in memory and the next
+    // synchronize tries again.
+    if (!f.failing) {
+      Report("cannot store the settings in " + f.path + " (" + std::strerror(errno) +
+             "): changes are kept for this run only");
+    }
+    f.failing = true;
+    return NO;
+  }
   f.dirty = false;
   f.damaged = false;
+  f.failing = false;
   return YES;
 }
 

@@ -1,6 +1,6 @@
 // Tests of NSUserDefaults over a temporary HOME: values surviving a restart, damaged files
-// left alone until a setting is written, a kill during synchronize, the global domain and
-// registered defaults.
+// left alone until a setting is written, a kill during synchronize, homes where nothing can
+// be stored, the global domain and registered defaults.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -211,6 +211,49 @@ TEST_F(DefaultsTest, KillDuringSynchronizeLeavesAValidFile) {
   objc::AutoreleasePool pool;
   objc::Ref defaults = NewDefaults();
   EXPECT_EQ(objc::Send<NSInteger>(defaults, "integerForKey:", Str("Counter")), counter->integer);
+}
+
+TEST_F(DefaultsTest, SettingsThatCannotBeStoredLastTheRunAndAreReportedOnce) {
+  objc::AutoreleasePool pool;
+  const std::string name = foundation::ProgramName();
+
+  // A home folder that does not exist is not made; the values live in the object.
+  const std::string missing = home_ + "/missing";
+  setenv("HOME", missing.c_str(), 1);
+  ::testing::internal::CaptureStderr();
+  {
+    objc::Ref defaults = NewDefaults();
+    objc::Send<void>(defaults, "setInteger:forKey:", NSInteger{7}, Str("Val18"));
+    EXPECT_FALSE(objc::Send<BOOL>(defaults, "synchronize")) << "nowhere to store";
+    EXPECT_EQ(objc::Send<NSInteger>(defaults, "integerForKey:", Str("Val18")), 7)
+        << "the value is kept for the run";
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            name + ": the home folder " + missing +
+                " does not exist: settings are kept for this run only\n");
+  EXPECT_NE(access(missing.c_str(), F_OK), 0) << "the home folder should not be made";
+
+  // A home whose Library is a file (this holds for root too): one message for a run of
+  // failed writes, none once a write succeeds again.
+  setenv("HOME", home_.c_str(), 1);
+  WriteFile(home_ + "/Library", "not a folder");
+  objc::Ref defaults = NewDefaults();
+  ::testing::internal::CaptureStderr();
+  for (NSInteger value : {1, 2}) {
+    objc::Send<void>(defaults, "setInteger:forKey:", value, Str("Val18"));
+    EXPECT_FALSE(objc::Send<BOOL>(defaults, "synchronize"));
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            name + ": cannot store the settings in " + path_ +
+                " (Not a directory): changes are kept for this run only\n");
+  ASSERT_EQ(unlink((home_ + "/Library").c_str()), 0);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(objc::Send<BOOL>(defaults, "synchronize")) << "the next write tries again";
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  plist::Value read;
+  ASSERT_EQ(plist::ReadFile(path_.c_str(), &read), plist::ReadResult::Ok);
+  ASSERT_NE(plist::Find(read, u"Val18"), nullptr);
+  EXPECT_EQ(plist::Find(read, u"Val18")->integer, 2) << "the last value reaches the file";
 }
 
 TEST_F(DefaultsTest, GlobalDomainAndRegisteredDefaults) {
