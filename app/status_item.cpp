@@ -2,6 +2,7 @@
 // owns the reminder timer, the two global hot keys and the three icons.
 #include "app/status_item.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/hot_keys.h"
@@ -10,6 +11,7 @@
 #include "app/settings.h"
 #include "app/shortcut_menu_text.h"
 #include "app/state.h"
+#include "core/strings.h"
 #include "core/temp_buffer.h"
 #include "core/text.h"
 #include "gui/menus.h"
@@ -31,13 +33,21 @@ enum : int64_t {
   kAlertIcon = 64,  // "app_fancy_icon.png"
 };
 
-// Loads image `number` from the file `name` in ResourceDir.
+bool IconsLoadedOnce = false;  // the first build has loaded (or tried) the icons
+
+// Loads image `number` from the file `name` in ResourceDir. A missing or unreadable file
+// leaves the image out; the first build says so on standard error, since the user would
+// otherwise see an item without an icon and no reason.
 void LoadIcon(int64_t number, const char16_t* name) {
   PushTempStart();
   const int64_t path = PeekTempStart();
   AppendTemp(TextOrEmpty(ResourceDir));
   AppendTemp(name);
-  LoadFullSizeImage(number, TempPointerAt(path + 1));
+  if (!LoadFullSizeImage(number, TempPointerAt(path + 1)) && !IconsLoadedOnce) {
+    char* utf8 = ToUtf8(TempPointerAt(path + 1));
+    std::fprintf(stderr, "Mindel: the icon %s cannot be read: it is left out\n", utf8 ? utf8 : "");
+    FreeUtf8(utf8);
+  }
   PopTempDiscard();
 }
 
@@ -97,6 +107,7 @@ void BuildStatusItem() {
   LoadIcon(kLightIcon, u"app_icon.png");
   LoadIcon(kDarkIcon, u"inv_app_icon.png");
   LoadIcon(kAlertIcon, u"app_fancy_icon.png");
+  IconsLoadedOnce = true;
 
   StatusBar = SelectorObject(SelectorSend0(nullptr, nil, "NSStatusBar systemStatusBar"));
   // The length given here has no lasting effect: the variable length is set last.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -104,7 +105,16 @@ BOOL StartSpeakingString(id self, SEL, id text) {
   if (!text) return NO;
   CurrentDesktop()->SpeechStarted(foundation::StringUnits(text).c_str());
   const std::string program = FindSpeechCommand();
-  if (program.empty()) return NO;
+  if (program.empty()) {
+    // Said once a run: the reminder is then only seen, never heard.
+    static bool reported = false;
+    if (!reported) {
+      std::fputs("Mindel: neither spd-say nor espeak-ng is on PATH: reminders cannot be spoken\n",
+                 stderr);
+      reported = true;
+    }
+    return NO;
+  }
   const pid_t speaker = StartDetached(program, foundation::StringUtf8(text));
   objc::FieldAt<long>(self, gSpeaker) = speaker;
   return speaker > 0 ? YES : NO;
