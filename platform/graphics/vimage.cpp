@@ -1,6 +1,8 @@
 // The vImage alpha conversions of 8-bit RGBA pixels.
 #include "platform/graphics/vimage.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr vImage_Flags kKnownFlags = 1023;  // every flag up to kvImageNoAllocate
@@ -43,6 +45,16 @@ extern "C" vImage_Error vImageUnpremultiplyData_RGBA8888(const vImage_Buffer* sr
                                                          vImage_Flags flags) {
   return ForEachPixel(src, dest, flags, [](const uint8_t* in, uint8_t* out) {
     const unsigned alpha = in[3];
+    // Opaque pixels keep their colour and clear ones become 0, as the division below gives;
+    // most pixels of an icon are one or the other.
+    if (alpha == 255) {
+      if (out != in) std::memcpy(out, in, 4);
+      return;
+    }
+    if (alpha == 0) {
+      std::memset(out, 0, 4);
+      return;
+    }
     for (int i = 0; i < 3; ++i) {
       // Colour above alpha is not valid premultiplied data; it saturates at 255.
       const unsigned value = alpha == 0 ? 0 : (in[i] * 255u + alpha / 2) / alpha;

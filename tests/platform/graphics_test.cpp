@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +174,42 @@ TEST(Composite, TransparentTargetKeepsPremultipliedSource) {
   EXPECT_EQ(vImageUnpremultiplyData_RGBA8888(&buffer, &buffer, kvImageNoFlags), kvImageNoError);
   EXPECT_EQ(memory, (Bytes{255, 255, 255, 128})) << "half-transparent white reads back white";
   CGContextRelease(context);
+}
+
+TEST(Composite, EveryAlphaBlendsAsSourceOverOntoAHalfOpaqueTarget) {
+  // One row of 256 pixels, alpha 0 to 255, composited over a grey half-opaque target; each
+  // result must follow source-over with rounding, the opaque and clear ends included.
+  DeviceRGB rgb;
+  const auto mul = [](unsigned x, unsigned y) { return (x * y + 127) / 255; };
+  for (const PixelAlpha kind : {PixelAlpha::kPremultiplied, PixelAlpha::kStraight}) {
+    Bytes source(256 * 4);
+    for (unsigned a = 0; a < 256; ++a) {
+      const unsigned colour = kind == PixelAlpha::kStraight ? 200 : a * 200 / 255;
+      source[a * 4 + 0] = static_cast<uint8_t>(colour);
+      source[a * 4 + 1] = static_cast<uint8_t>(colour / 2);
+      source[a * 4 + 2] = static_cast<uint8_t>(colour / 3);
+      source[a * 4 + 3] = static_cast<uint8_t>(a);
+    }
+    Bytes memory(256 * 4);
+    for (size_t i = 0; i < memory.size(); i += 4) {
+      memory[i] = memory[i + 1] = memory[i + 2] = 60;
+      memory[i + 3] = 128;
+    }
+    CGContextRef context = CGBitmapContextCreate(memory.data(), 256, 1, 8, 256 * 4, rgb.get(),
+                                                 kCGImageAlphaPremultipliedLast);
+    ASSERT_NE(context, nullptr);
+    ASSERT_TRUE(CompositePixels(context, {source.data(), 256, 1, 256 * 4, kind}, {0, 0}));
+    for (unsigned a = 0; a < 256; ++a) {
+      for (int k = 0; k < 4; ++k) {
+        unsigned in = source[a * 4 + k];
+        if (kind == PixelAlpha::kStraight && k < 3) in = mul(in, a);
+        const unsigned want = std::min(255u, in + mul(k < 3 ? 60 : 128, 255 - a));
+        ASSERT_EQ(memory[a * 4 + k], want) << "alpha " << a << ", channel " << k
+                                           << (kind == PixelAlpha::kStraight ? ", straight" : "");
+      }
+    }
+    CGContextRelease(context);
+  }
 }
 
 TEST(Composite, ClipsAtEveryEdgeAndHonoursRowPadding) {
