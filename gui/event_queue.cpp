@@ -48,6 +48,10 @@ struct BindingEntry {
 EventRecord* g_head = nullptr;     // first queued record; null when empty
 EventRecord* g_tail = nullptr;     // last queued record; null when empty
 BlockAllocator* g_pool = nullptr;  // 56-byte records; created by InitEventQueue
+// A record taken from the pool when it is created and held until EndEventQueue. The pool frees
+// a batch as soon as all of its records are back, so without it every post into an empty queue
+// would allocate a batch and every fetch of the last record free it again.
+void* g_reserve = nullptr;
 Map* g_bindings = nullptr;         // key text -> BindingEntry
 CurrentEvent g_current = {};       // the event the accessors read
 int32_t g_suppression = 0;         // above 0: events without flag bit 0 are discarded
@@ -120,6 +124,7 @@ void FreeRecord(EventRecord* record) {
 
 void InitEventQueue() {
   if (!g_pool) g_pool = CreateBlockAllocator(sizeof(EventRecord), 16, 256, 0);
+  if (g_pool && !g_reserve) g_reserve = TakeItem(g_pool);  // 0 only when memory runs out
   if (!g_bindings) MapCreate(sizeof(BindingEntry), 0, nullptr, &g_bindings, kBindingSlots);
 }
 
@@ -150,6 +155,8 @@ void EndEventQueue() {
   if (g_current.data && g_current.freeData) g_current.freeData(g_current.data);
   g_current = {};
   g_suppression = 0;
+  if (g_reserve) GiveItem(g_pool, g_reserve);
+  g_reserve = nullptr;
   if (g_pool) ReleaseBlockAllocator(g_pool);
   g_pool = nullptr;
 }
@@ -241,7 +248,7 @@ void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, v
     }
   }
 
-  if (!(flags & kEventNoCoalesce)) {
+  if (!(flags & kEventNoCoalesce) && g_bindings && MapCount(g_bindings) != 0) {
     CurrentEvent saved = g_current;
     g_current = CurrentEvent{type, object, window, subtype, data, freeData};
     RunBoundCallbacks();
@@ -433,4 +440,8 @@ int64_t QueuedEventCount() {
   int64_t count = 0;
   for (EventRecord* r = g_head; r; r = r->next) ++count;
   return count;
+}
+
+int32_t EventPoolBatchCount() {
+  return BlockAllocatorBatchCount(g_pool);
 }

@@ -135,3 +135,5 @@ void RemoveEventFilter(EventFilter* filter);
 
 // --- Introspection for tests ---
 int64_t QueuedEventCount();
+// Batches the record pool holds; stays 1 while fewer than 16 records are queued.
+int32_t EventPoolBatchCount();

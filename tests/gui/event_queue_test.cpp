@@ -53,6 +53,27 @@ TEST_F(EventQueueTest, ProgramEventsAreNeverCoalesced) {
   EXPECT_EQ(CurrentEventWindow(), -1);
 }
 
+TEST_F(EventQueueTest, AnEmptiedQueueKeepsItsRecordBatch) {
+  ASSERT_EQ(EventPoolBatchCount(), 1) << "the queue holds a batch from the start";
+  for (int round = 0; round < 3; ++round) {
+    QueueProgramEvent(65537, -1, round, 0, nullptr);
+    EXPECT_EQ(EventPoolBatchCount(), 1) << "one queued record needs no second batch";
+    EXPECT_EQ(FetchEvent(), 65537);
+    EXPECT_EQ(EventPoolBatchCount(), 1)
+        << "fetching the last record keeps the batch, so the next post allocates nothing";
+  }
+  // A burst beyond one batch grows the pool, and draining it gives the extra batches back.
+  for (int i = 0; i < 40; ++i) QueueUiEvent(GadgetEvent, i, 1, 0);
+  EXPECT_EQ(QueuedEventCount(), 40);
+  EXPECT_GT(EventPoolBatchCount(), 1);
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_EQ(FetchEvent(), GadgetEvent);
+    ASSERT_EQ(CurrentEventGadget(), i) << "records come back in posting order";
+  }
+  EXPECT_EQ(FetchEvent(), 0);
+  EXPECT_EQ(EventPoolBatchCount(), 1) << "only the first batch stays";
+}
+
 std::vector<std::string> g_freed;  // payloads released, in order
 
 void FreeText(void* data) {
