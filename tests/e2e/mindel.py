@@ -14,6 +14,7 @@ import json
 import os
 import plistlib
 import queue
+import shlex
 import shutil
 import socket
 import subprocess
@@ -53,6 +54,16 @@ def bundle_path():
 
 def program_path():
     return os.path.join(bundle_path(), "Contents", "MacOS", "Mindel")
+
+
+def wrapper_command():
+    """The command that MINDEL_WRAPPER puts before the program (e.g. a valgrind line), as a
+    list; empty when it is not set. Its program is found on the harness's PATH, since a
+    test may give the program an empty one."""
+    command = shlex.split(os.environ.get("MINDEL_WRAPPER", ""))
+    if command:
+        command[0] = shutil.which(command[0]) or command[0]
+    return command
 
 
 # --- Parsing the protocol's lines ---
@@ -227,7 +238,8 @@ class Mindel:
         if self.appearance:
             env["MINDEL_APPEARANCE"] = self.appearance
         env.update(self.extra_env)
-        return env
+        # A value of None in the extra environment removes that variable (such as HOME).
+        return {key: value for key, value in env.items() if value is not None}
 
     def start(self):
         """Starts the program and waits for the `ok` that ends start-up."""
@@ -237,8 +249,8 @@ class Mindel:
         self.stderr_path = os.path.join(self.workdir, "stderr.log")
         self._stderr = open(self.stderr_path, "wb")
         self.process = subprocess.Popen(
-            [program], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
-            env=self.environment(), cwd=self.workdir)
+            wrapper_command() + [program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            stderr=self._stderr, env=self.environment(), cwd=self.workdir)
         threading.Thread(target=self._read_lines, daemon=True).start()
         answer, _ = self._wait_answer("start-up")
         if answer != "ok":
