@@ -220,8 +220,10 @@ void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, v
   if (!(flags & kEventEvenWhenSuppressed) && g_suppression != 0) return;
 
   // Wake a wait that is blocked in the platform loop; repaints never wake it, and other UI
-  // events only when the platform queue is idle.
-  if (type == MenuEvent) {
+  // events only when the platform queue is idle. Without an application there is no loop.
+  if (!SharedApplication()) {
+    // nothing to wake
+  } else if (type == MenuEvent) {
     WakeEventLoop();
   } else if (type == RepaintEvent) {
     // never
@@ -248,7 +250,7 @@ void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, v
     }
   }
 
-  if (!(flags & kEventNoCoalesce) && g_bindings && MapCount(g_bindings) != 0) {
+  if (!(flags & kEventNoCoalesce) && g_bindings && g_bindings->element_count != 0) {
     CurrentEvent saved = g_current;
     g_current = CurrentEvent{type, object, window, subtype, data, freeData};
     RunBoundCallbacks();
