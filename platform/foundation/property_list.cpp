@@ -9,6 +9,7 @@
 //   --- Files ---
 #include "platform/foundation/property_list.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
@@ -1084,6 +1085,27 @@ bool WriteFileAtomically(const char* path, const std::string& bytes) {
     close(folder_fd);
   }
   return true;
+}
+
+void RemoveLeftTemporaries(const char* path) {
+  if (!path || !*path) return;
+  const std::string target = path;
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : target.substr(0, slash);
+  // The names WriteFileAtomically makes: "." + name + "." + six characters of mkostemp.
+  const std::string prefix =
+      "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + ".";
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+      unlink((folder + "/" + name).c_str());
+    }
+  }
+  closedir(dir);
 }
 
 }  // namespace plist

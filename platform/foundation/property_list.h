@@ -64,6 +64,10 @@ std::string WriteXml(const Value& root);
 // path untouched, errno saying why) on any failure. A replaced file keeps its permissions; a new
 // one gets 0600, since settings are private to their user.
 bool WriteFileAtomically(const char* path, const std::string& bytes);
+// Removes the temporaries that WriteFileAtomically leaves beside path when the program is
+// killed between making one and renaming it. A write of path running at the same time in
+// another process would lose its temporary: call it where none runs, such as at start-up.
+void RemoveLeftTemporaries(const char* path);
 
 // --- Helpers for callers ---
 

@@ -106,6 +106,7 @@ id Init(id self, SEL) {
     return self;
   }
   f.path = home + "/Library/Preferences/" + name + ".plist";
+  plist::RemoveLeftTemporaries(f.path.c_str());  // a killed run's half-written files
   plist::Value read;
   switch (plist::ReadFile(f.path.c_str(), &read)) {
     case plist::ReadResult::Ok:

@@ -256,6 +256,31 @@ TEST_F(DefaultsTest, SettingsThatCannotBeStoredLastTheRunAndAreReportedOnce) {
   EXPECT_EQ(plist::Find(read, u"Val18")->integer, 2) << "the last value reaches the file";
 }
 
+TEST_F(DefaultsTest, TemporariesLeftByAKilledWriteAreRemovedAtTheNextStart) {
+  objc::AutoreleasePool pool;
+  const std::string folder = path_.substr(0, path_.rfind('/'));
+  const std::string file = path_.substr(path_.rfind('/') + 1);
+  WriteFile(path_, kValidFile);
+  const std::string left[] = {"." + file + ".a1B2c3", "." + file + ".ZZZZZZ"};
+  const std::string kept[] = {
+      "." + file + ".12345",    // not a temporary's length
+      "." + file + ".1234567",  // nor this
+      "." + file + "x.abcdef",  // another file's temporary
+      file + ".abcdef",         // not hidden
+      ".other.plist.abcdef",    // another domain's
+  };
+  for (const std::string& name : left) WriteFile(folder + "/" + name, "<plist");
+  for (const std::string& name : kept) WriteFile(folder + "/" + name, "mine");
+  objc::Ref defaults = NewDefaults();
+  for (const std::string& name : left) {
+    EXPECT_NE(access((folder + "/" + name).c_str(), F_OK), 0) << name << " should be removed";
+  }
+  for (const std::string& name : kept) {
+    EXPECT_EQ(ReadFile(folder + "/" + name), "mine") << name << " should be left alone";
+  }
+  EXPECT_EQ(ReadFile(path_), kValidFile) << "the settings file itself stays";
+}
+
 TEST_F(DefaultsTest, GlobalDomainAndRegisteredDefaults) {
   objc::AutoreleasePool pool;
   {
