@@ -179,6 +179,18 @@ TEST(ImageRep, MissingOrBrokenFilesGiveNil) {
   std::fwrite(damaged.data(), 1, damaged.size(), out);
   std::fclose(out);
   EXPECT_EQ(RepFromFile(folder / "damaged.png"), nil) << "a PNG with a bad header checksum";
+
+  // A flipped byte inside the compressed pixels: the data chunk's checksum no longer matches.
+  const std::string bytes(whole.begin(), whole.begin() + length);
+  const size_t data = bytes.find("IDAT");
+  ASSERT_NE(data, std::string::npos);
+  std::vector<char> flipped(whole.begin(), whole.begin() + length);
+  flipped[data + 4 + 12] ^= 0x01;
+  out = std::fopen((folder / "flipped.png").c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(flipped.data(), 1, flipped.size(), out);
+  std::fclose(out);
+  EXPECT_EQ(RepFromFile(folder / "flipped.png"), nil) << "a PNG whose pixel data was damaged";
 }
 
 TEST(BitmapImageRep, AllocatesItsOwnZeroedMemoryAndRefusesOddLayouts) {
