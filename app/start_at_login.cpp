@@ -99,12 +99,28 @@ void RunLaunchctl(const char16_t* verb, int flags) {
   }
 }
 
+// The setting still says "on" while no agent exists: the user is told why.
+void ReportAgentNotWritten() {
+  char* path = ToUtf8(AgentFile);
+  std::fprintf(stderr,
+               "Mindel: the login item %s cannot be written: Mindel will not start at "
+               "login\n",
+               path ? path : "");
+  FreeUtf8(path);
+}
+
 void InstallAgent() {
-  if (PathSize(AgentsFolder) != -2 && MakeDirectory(AgentsFolder) == 0) return;
+  if (PathSize(AgentsFolder) != -2 && MakeDirectory(AgentsFolder) == 0) {
+    ReportAgentNotWritten();
+    return;
+  }
   // The agent is written beside its place and then put there in one step, so that the file
   // is never seen half written, not even after a crash.
   const int64_t file = FileCreate(-1, AgentDraft);
-  if (FileIsOpen(file) == 0) return;
+  if (FileIsOpen(file) == 0) {
+    ReportAgentNotWritten();
+    return;
+  }
 
   PushTempStart();
   int64_t offset = PopTempStart();
@@ -120,9 +136,13 @@ void InstallAgent() {
   // A draft shorter than the text (a full disk) must not take the agent's place.
   if (written == 0 || PathSize(AgentDraft) != written) {
     RemoveFile(AgentDraft);
+    ReportAgentNotWritten();
     return;
   }
-  if (ReplaceFile(AgentDraft, AgentFile) == 0) return;
+  if (ReplaceFile(AgentDraft, AgentFile) == 0) {
+    ReportAgentNotWritten();
+    return;
+  }
   RunLaunchctl(u"load", 0);  // detached: the file is complete and closed
 }
 
