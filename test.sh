@@ -28,3 +28,6 @@ echo "== Tests (sanitizers) =="
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "== Fuzzing =="
+fuzz/run 10

@@ -66,6 +66,7 @@ void DrainEvents() {
 void CheckRegistration(const std::u16string& text) {
   FUZZ_CHECK(CarbonHotKeys().empty() && ListCount(HotKeyList) == 0,
              "no hot key is left from an earlier input");
+  FUZZ_CHECK(FetchEvent() == 0, "no event is left from an earlier input");
   const int registered = RegisterShortcutHotKey(text.c_str(), kEvent);
   const std::vector<Registered> keys = CarbonHotKeys();
   FUZZ_CHECK(registered == 0 || registered == 1, "registration answers 0 or 1");
@@ -77,6 +78,13 @@ void CheckRegistration(const std::u16string& text) {
     FUZZ_CHECK(CarbonPressHotKey(keys[0].key_code, keys[0].modifiers),
                "the registered combination can be pressed");
     FUZZ_CHECK(FetchEvent() == kEvent, "a press posts the registration's event");
+    FUZZ_CHECK(FetchEvent() == 0, "a press posts one event");
+    // The same text again, under the other event: held by the first registration or not,
+    // the records and the list agree.
+    const int again = RegisterShortcutHotKey(text.c_str(), kEvent + 1);
+    FUZZ_CHECK(static_cast<int64_t>(CarbonHotKeys().size()) == 1 + again &&
+                   ListCount(HotKeyList) == 1 + again,
+               "a second registration of the same text adds one record and entry, or none");
     UnregisterShortcutHotKey(text.c_str(), kEvent);
   }
   FUZZ_CHECK(CarbonHotKeys().empty() && ListCount(HotKeyList) == 0,
