@@ -9,18 +9,27 @@ either once the program is idle or right after a batch of commands was written w
 waiting for their `ok`. The file must then be one of the states stored along the way, every
 key of it, never a mix; the launch agent file is missing or complete; and the next start shows
 the stored task and clears away what a killed write left behind.
+
+Random moments rarely fall inside a write of a small file, so a second test watches the
+folders with inotify and kills the program at the first touch of a file there: a file written
+in place would then be found empty or cut short.
 """
 
+import ctypes
 import os
+import plistlib
 import random
+import select
 import tempfile
 import unittest
+from xml.parsers.expat import ExpatError
 
 from mindel import Mindel, bundle_path
 from test_preferences import AGENT_TEMPLATE
 
 SEED = 20261205
 KILLS = 20
+WRITE_KILLS = 6  # kills in the midst of writing, for each of the two files
 AGENT_LABEL = "com.quorv.Mindel"
 WORDS = ("call", "the", "bank", "write", "report", "buy", "milk", "ship", "it", "now", "plan",
          "trip", "\u00e9t\u00e9", "caf\u00e9", "\u4efb\u52a1", "\U0001f95b")
@@ -88,6 +97,30 @@ class Walk:
             self.state = stored[-1]
 
 
+class FolderWatch:
+    """Tells the moment a file in a folder is created, opened, changed or renamed into it, by
+    inotify: a kill that follows lands in the midst of the write that caused it."""
+
+    IN_MODIFY, IN_OPEN, IN_MOVED_TO, IN_CREATE = 0x2, 0x20, 0x80, 0x100
+
+    def __init__(self, folder):
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = self.libc.inotify_init1(os.O_CLOEXEC)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        mask = self.IN_MODIFY | self.IN_OPEN | self.IN_MOVED_TO | self.IN_CREATE
+        if self.libc.inotify_add_watch(self.fd, os.fsencode(folder), mask) < 0:
+            os.close(self.fd)
+            raise OSError(ctypes.get_errno(), "inotify_add_watch")
+
+    def wait(self, timeout):
+        """True once something happened in the folder, False after timeout seconds."""
+        return bool(select.select([self.fd], [], [], timeout)[0])
+
+    def close(self):
+        os.close(self.fd)
+
+
 class CrashSurvivalTest(unittest.TestCase):
     def setUp(self):
         home = tempfile.TemporaryDirectory(prefix="mindel-home-")
@@ -104,6 +137,15 @@ class CrashSurvivalTest(unittest.TestCase):
         mindel.process.kill()
         mindel.process.wait()
         mindel.stop()
+
+    def read_whole_prefs(self, mindel, context):
+        """The defaults after a kill, which must parse."""
+        try:
+            return mindel.read_prefs()
+        except (plistlib.InvalidFileException, ExpatError) as error:
+            with open(mindel.prefs_path(), "rb") as f:
+                self.fail("%s: the settings file does not parse after the kill (%s): %r" % (
+                    context, error, f.read()[-300:]))
 
     def assert_agent_whole(self, context):
         """The launch agent file is missing or the complete template."""
@@ -165,7 +207,7 @@ class CrashSurvivalTest(unittest.TestCase):
                     candidates += states
             self.kill(mindel)
 
-            found = mindel.read_prefs()
+            found = self.read_whole_prefs(mindel, context)
             self.assertIn(found, candidates,
                           "%s: the file should hold one stored state whole, not %r" % (context,
                                                                                        found))
@@ -181,6 +223,49 @@ class CrashSurvivalTest(unittest.TestCase):
             self.assertEqual(os.listdir(os.path.dirname(mindel.prefs_path())), ["Mindel.plist"],
                              "%s: a start removes what a killed write left" % context)
         self.assertEqual(mindel.send_expecting_exit("menu 6"), 0)
+
+    def kill_at_first_write(self, mindel, folder, command, context):
+        """Sends command without waiting and kills the program as soon as it touches a file
+        in folder."""
+        watch = FolderWatch(folder)
+        try:
+            mindel._write(command)
+            self.assertTrue(watch.wait(60), "%s: %r should write in %s" % (context, command,
+                                                                          folder))
+            self.kill(mindel)
+        finally:
+            watch.close()
+
+    def test_killed_in_the_midst_of_a_write_the_files_stay_whole(self):
+        preferences = os.path.dirname(Mindel(home=self.home).prefs_path())
+        agents = os.path.dirname(self.agent)
+        os.makedirs(agents)
+        mindel = self.start()
+        self.assertEqual(mindel.send_expecting_exit("menu 6"), 0)
+        state = mindel.read_prefs()
+        for kill in range(WRITE_KILLS):
+            context = "write kill %d" % kill
+            # The task, as the dialog saves it.
+            mindel = self.start()
+            task = "Task number %d" % kill
+            mindel.send("menu 1")
+            mindel.send("type " + task)
+            self.kill_at_first_write(mindel, preferences, "press Save", context)
+            found = self.read_whole_prefs(mindel, context)
+            self.assertIn(found, [state, changed(state, Val16=task)],
+                          "%s: the old or the new settings, whole" % context)
+            state = found
+
+            # The launch agent, as ticking Start at Login writes it.
+            if os.path.exists(self.agent):
+                os.remove(self.agent)
+            mindel = self.start()
+            mindel.send("menu 4")
+            if mindel.show().views["1.14"]["state"] == 1:
+                mindel.send("click 1.14")
+            self.kill_at_first_write(mindel, agents, "click 1.14", context)
+            self.assert_agent_whole(context)
+            state = self.read_whole_prefs(mindel, context)
 
 
 if __name__ == "__main__":
