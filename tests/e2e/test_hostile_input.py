@@ -6,12 +6,14 @@ keeps what it can read, and says on standard error what it cannot store.
 
 import os
 import plistlib
+import pwd
 import shutil
+import stat
 import tempfile
 import unittest
 from unittest import mock
 
-from mindel import Mindel, bundle_path
+from mindel import Mindel, bundle_path, program_path
 
 ADD_KEY, CLEAR_KEY = "\u2303\u2325T", "\u2303\u2325/"
 CTRL_ALT = 4096 + 2048
@@ -174,10 +176,18 @@ class HostileInputTest(unittest.TestCase):
     def test_an_unset_home_falls_back_to_the_password_database(self):
         if os.geteuid() != 0:
             self.skipTest("needs root to run as a user whose home can be used safely")
-        # As nobody, whose home in the password database (/nonexistent) does not exist.
+        # As nobody, whose home in the password database (/nonexistent) does not exist: the
+        # message names it, so it was found there.
+        try:
+            home = pwd.getpwuid(NOBODY).pw_dir
+        except KeyError:
+            self.skipTest("no user %d in the password database" % NOBODY)
+        if os.path.exists(home):
+            self.skipTest("the home of user %d, %s, exists and must not be written" % (NOBODY,
+                                                                                     home))
         mindel = self.run_as_nobody(env={"HOME": None})
-        self.assert_runs_without_storing(mindel, "/nonexistent")
-        self.assertFalse(os.path.exists("/nonexistent"))
+        self.assert_runs_without_storing(mindel, home)
+        self.assertFalse(os.path.exists(home))
 
     def test_a_read_only_home_keeps_its_file_and_the_task_for_this_run(self):
         with open(self.prefs, "wb") as f:
@@ -211,8 +221,15 @@ class HostileInputTest(unittest.TestCase):
 
     def run_as_nobody(self, env=None):
         """A run as the unprivileged user, so that permissions hold (root ignores them)."""
-        for path in (self.folder,):
-            os.chmod(path, 0o755)
+        if shutil.which("setpriv") is None:
+            self.skipTest("setpriv (util-linux) is needed to run as another user")
+        # Every folder above the program must let others through.
+        path = os.path.realpath(program_path())
+        while path != os.path.dirname(path):
+            path = os.path.dirname(path)
+            if not os.stat(path).st_mode & stat.S_IXOTH:
+                self.skipTest("%s cannot be entered by other users" % path)
+        os.chmod(self.folder, 0o755)
         mindel = Mindel(home=self.home, env=env)
         self.addCleanup(mindel.stop)
         os.chmod(mindel.workdir, 0o755)
