@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Mindel and runs every test through CTest: once as built for use, then once
 # more with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+# Then a session under valgrind memcheck and ten seconds of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
@@ -28,6 +29,11 @@ echo "== Tests (sanitizers) =="
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "== Memory check (valgrind) =="
+# A whole session of the release bundle under memcheck: any invalid access, use of an
+# uninitialised value or leak fails the run.
+MINDEL_BUNDLE=build/Mindel.app python3 tests/e2e/valgrind_session.py
 
 echo "== Fuzzing =="
 fuzz/run 10
