@@ -245,19 +245,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input;
   for (int i = 0; i < repeats; i++) input += once;
 
+  // Lines are taken as soon as they are complete, as the desktop does between reads.
   LineReader reader;
-  for (size_t at = 0; at < input.size(); at += piece) {
-    reader.Feed(std::string_view(input).substr(at, piece));
-  }
-  reader.FeedEnd();
   std::vector<Line> lines;
   std::string text;
-  for (;;) {
-    const LineReader::Item item = reader.Next(&text);
-    if (item == LineReader::Item::kNone) break;
-    lines.push_back(
-        {item == LineReader::Item::kTooLong, item == LineReader::Item::kTooLong ? "" : text});
+  auto take = [&] {
+    for (;;) {
+      const LineReader::Item item = reader.Next(&text);
+      if (item == LineReader::Item::kNone) return;
+      const bool too_long = item == LineReader::Item::kTooLong;
+      lines.push_back({too_long, too_long ? "" : text});
+    }
+  };
+  for (size_t at = 0; at < input.size(); at += piece) {
+    reader.Feed(std::string_view(input).substr(at, piece));
+    take();
   }
+  reader.FeedEnd();
+  take();
   FUZZ_CHECK(reader.Finished(), "every line was taken at the end of the input");
   const std::vector<Line> expected = ModelLines(input);
   FUZZ_CHECK(lines.size() == expected.size(), "the reader gives one item per input line");
