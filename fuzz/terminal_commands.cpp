@@ -2,17 +2,20 @@
 // into the same lines as a plain model; each line goes through the word and argument parsers,
 // whose answers keep their documented bounds, and then through the full command dispatch
 // against a small application (status menu, a numbered window with a field, buttons, a
-// pop-up and a stepper) made once per process.
+// pop-up and a stepper, a global hot key) made once per process.
 //
 // Index: the line model; the parsers; the application; the entry points.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "platform/appkit/appkit.h"
+#include "platform/carbon/carbon.h"
 #include "platform/desktop/terminal_desktop.h"
 #include "platform/desktop/terminal_text.h"
 #include "platform/foundation/string.h"
@@ -139,6 +142,8 @@ id gDelegate;           // target of the menu items and the button, delegate of 
 id gStatusItem;         // the status item with the menu
 id gWindow;             // window 0, shown again before every input
 id gField;              // its text field, emptied before every input
+// MINDEL_FUZZ_VERBOSE=1 prints each command and its answer, for replaying a reproducer.
+bool gVerbose;
 
 NSInteger WindowNumber(id, SEL) {
   return 0;
@@ -203,6 +208,16 @@ void BuildApplication() {
   objc::Send<void>(content, "addSubview:", popup);
   id stepper = NewObject("NSStepper", NSMakeRect(120, 10, 20, 40));
   objc::Send<void>(content, "addSubview:", stepper);
+
+  // Control-option-T as a global hot key whose press does nothing.
+  const EventTypeSpec pressed = {kEventClassKeyboard, kEventHotKeyPressed};
+  InstallEventHandler(
+      GetApplicationEventTarget(),
+      +[](EventHandlerCallRef, EventRef, void*) -> OSStatus { return 0; }, 1, &pressed, nullptr,
+      nullptr);
+  EventHotKeyRef hot_key = nullptr;
+  RegisterEventHotKey(17, controlKey + optionKey, EventHotKeyID{1, 1}, GetApplicationEventTarget(),
+                      0, &hot_key);
 }
 
 // Hands every posted event to the application, as its loop would.
@@ -217,10 +232,15 @@ void Dispatch(const std::string& line) {
   // Quitting would end the fuzzer's process; every other command is carried out.
   if (terminal::SplitCommand(line).verb == "quit-request") return;
   std::string error;
-  if (!RunTerminalCommand(gDesktop, line, &error)) {
+  const bool done = RunTerminalCommand(gDesktop, line, &error);
+  if (!done) {
     FUZZ_CHECK(!error.empty(), "a refused command says why");
     FUZZ_CHECK(terminal::IsValidUtf8(error) && error.find('\n') == std::string::npos,
                "a refusal is one line of valid UTF-8");
+  }
+  if (gVerbose) {
+    std::fprintf(stderr, "%s -> %s\n", terminal::JsonString(line).c_str(),
+                 done ? "ok" : ("error: " + error).c_str());
   }
   DeliverEvents();
 }
@@ -230,6 +250,7 @@ void Dispatch(const std::string& line) {
 // --- The entry points ---
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  gVerbose = std::getenv("MINDEL_FUZZ_VERBOSE") != nullptr;
   gDesktop = new FuzzDesktop;
   SetCurrentDesktop(gDesktop);
   BuildApplication();
