@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_input.h"
 #include "gui/menus.h"
 #include "platform/foundation/string.h"
 #include "platform/objc/references.h"
@@ -82,14 +83,7 @@ Parsed Model(const std::u16string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The text is the input's units up to the first 0 unit.
-  std::u16string text;
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    char16_t unit;
-    std::memcpy(&unit, data + i, 2);
-    if (!unit) break;
-    text += unit;
-  }
+  const std::u16string text = UnitsUpToZero(data, size);
   objc::AutoreleasePool pool;
   id title = nil;
   id key = nil;

@@ -13,6 +13,7 @@
 #include "core/list.h"
 #include "core/temp_buffer.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_input.h"
 #include "gui/application.h"
 #include "gui/event_queue.h"
 #include "platform/appkit/appkit.h"
@@ -158,14 +159,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   objc::AutoreleasePool pool;
-  // The bytes as units up to the first 0 unit, for the shortcut text.
-  std::u16string text;
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    char16_t unit;
-    std::memcpy(&unit, data + i, 2);
-    if (!unit) break;
-    text += unit;
-  }
+  const std::u16string text = UnitsUpToZero(data, size);
   CheckRegistration(text);
   // The bytes as narrow text, so that ASCII shortcuts ("T", "Esc") turn up as well.
   std::u16string narrow;
