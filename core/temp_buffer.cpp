@@ -114,10 +114,19 @@ void AppendTemp(const char16_t* string) {
     PutTerminator(g_temp.end);
     return;
   }
-  // The string may itself lie in the buffer, which reserving may move.
-  const int64_t source = TempOffsetOf(string);
   const int64_t length = StringLength(string);
   const int64_t offset = g_temp.end;
+  const int64_t end = offset + 2 * length;
+  if (g_temp.base && end < g_temp.capacity - 4 && g_temp.capacity <= kShrinkLimit) {
+    // Room enough and nothing to shrink: the buffer stays where it is, so an operand that
+    // lies in it stays valid too.
+    std::memmove(g_temp.base + offset, string, static_cast<size_t>(length) * 2);
+    g_temp.end = end;
+    PutTerminator(end);
+    return;
+  }
+  // The string may itself lie in the buffer, which reserving may move.
+  const int64_t source = TempOffsetOf(string);
   char16_t* destination = ReserveTemp(length, offset);
   if (source) string = TempPointerAt(source);
   std::memmove(destination, string, static_cast<size_t>(length) * 2);

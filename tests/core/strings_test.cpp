@@ -5,12 +5,19 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
 TEST(Strings, LengthCopyAndDuplicateReadNullAsEmpty) {
   EXPECT_EQ(StringLength(nullptr), 0);
   EXPECT_EQ(StringLength(u"h\u00e9\U0001F600"), 4) << "a surrogate pair counts as two units";
+  for (size_t length = 0; length < 10; ++length) {
+    // Exactly sized, so that reading a unit past the terminator is caught by the sanitizer.
+    std::vector<char16_t> text(length + 1, u'a');
+    text[length] = 0;
+    EXPECT_EQ(StringLength(text.data()), static_cast<int64_t>(length)) << "every length";
+  }
   char16_t buffer[8] = {u'x', u'x', u'x'};
   CopyString(buffer, nullptr);
   EXPECT_EQ(buffer[0], 0);
