@@ -6,13 +6,13 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/string.h"
 #include "platform/objc/objc.h"
+#include "tests/core/scratch_folder.h"
 
 namespace {
 
@@ -196,12 +196,10 @@ TEST_F(SelectorBridgeTest, RefusesMessagesThatDoNotFitItsBuffers) {
 
 // The program's settings round trip: the messages the application sends to store its task.
 TEST_F(SelectorBridgeTest, UserDefaultsWrittenThroughTheBridgeReachTheFile) {
-  char folder_template[] = "/tmp/mindel-bridge-XXXXXX";
-  ASSERT_NE(mkdtemp(folder_template), nullptr);
-  std::string home = folder_template;
-  const char* old_home = std::getenv("HOME");
-  std::string saved_home = old_home ? old_home : "";
-  setenv("HOME", home.c_str(), 1);
+  ScratchFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  const std::string& home = folder.path();
+  ScopedEnvironment home_variable("HOME", home.c_str());
   SelectorSend0(nullptr, nil, u"NSUserDefaults resetStandardUserDefaults");
 
   id defaults = SelectorObject(SelectorSend0(nullptr, nil, u"NSUserDefaults standardUserDefaults"));
@@ -226,12 +224,6 @@ TEST_F(SelectorBridgeTest, UserDefaultsWrittenThroughTheBridgeReachTheFile) {
   EXPECT_EQ(SelectorSend1(nullptr, defaults, u"integerForKey:$", SelectorWord(u"Val1")), 5u);
 
   SelectorSend0(nullptr, nil, u"NSUserDefaults resetStandardUserDefaults");
-  if (old_home) {
-    setenv("HOME", saved_home.c_str(), 1);
-  } else {
-    unsetenv("HOME");
-  }
-  std::filesystem::remove_all(home);
 }
 
 }  // namespace

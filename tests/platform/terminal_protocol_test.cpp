@@ -14,6 +14,7 @@
 
 #include "platform/desktop/terminal_desktop.h"
 #include "platform/foundation/clock.h"
+#include "tests/core/scratch_folder.h"
 
 namespace {
 
@@ -246,37 +247,10 @@ TEST(TerminalProtocol, EndOfInputEndsTheProcessWithCodeZero) {
       << "the unterminated last line is still answered before the end";
 }
 
-// Sets an environment variable for the life of the object and puts the old value back.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedVariable() {
-    if (had_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;  // the variable
-  bool had_;          // it was set before
-  std::string old_;   // its value before
-};
-
 TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
   {
-    ScopedVariable screen("MINDEL_SCREEN", "1280x800");
-    ScopedVariable appearance("MINDEL_APPEARANCE", "Dark");
+    ScopedEnvironment screen("MINDEL_SCREEN", "1280x800");
+    ScopedEnvironment appearance("MINDEL_APPEARANCE", "Dark");
     TerminalDesktop desktop(-1, -1, TerminalSettingsFromEnvironment());
     ASSERT_EQ(desktop.ScreenCount(), 1);
     const NSRect frame = desktop.ScreenFrame(0);
@@ -288,15 +262,15 @@ TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
     EXPECT_TRUE(desktop.PrefersDark());
   }
   {
-    ScopedVariable screen("MINDEL_SCREEN", "none");
-    ScopedVariable appearance("MINDEL_APPEARANCE", "light");
+    ScopedEnvironment screen("MINDEL_SCREEN", "none");
+    ScopedEnvironment appearance("MINDEL_APPEARANCE", "light");
     const TerminalSettings settings = TerminalSettingsFromEnvironment();
     EXPECT_EQ(settings.screen_count, 0);
     EXPECT_FALSE(settings.dark);
   }
   {
-    ScopedVariable screen("MINDEL_SCREEN", "800x0");
-    ScopedVariable appearance("MINDEL_APPEARANCE", "dim");
+    ScopedEnvironment screen("MINDEL_SCREEN", "800x0");
+    ScopedEnvironment appearance("MINDEL_APPEARANCE", "dim");
     const TerminalSettings settings = TerminalSettingsFromEnvironment();
     EXPECT_EQ(settings.screen_count, 1) << "a bad size gives the default screen";
     EXPECT_EQ(settings.screen_size.width, 1920);
@@ -304,7 +278,7 @@ TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
     EXPECT_FALSE(settings.dark) << "an unknown appearance is light";
   }
   {
-    ScopedVariable screen("MINDEL_SCREEN", nullptr);
+    ScopedEnvironment screen("MINDEL_SCREEN", nullptr);
     const TerminalSettings settings = TerminalSettingsFromEnvironment();
     EXPECT_EQ(settings.screen_count, 1);
     EXPECT_EQ(settings.screen_size.width, 1920);
