@@ -16,8 +16,8 @@
 #include "fuzz/fuzz_check.h"
 #include "platform/appkit/appkit.h"
 #include "platform/carbon/carbon.h"
-#include "platform/desktop/terminal_desktop.h"
-#include "platform/desktop/terminal_text.h"
+#include "platform/terminal/terminal_desktop.h"
+#include "platform/terminal/terminal_text.h"
 #include "platform/foundation/string.h"
 #include "platform/objc/references.h"
 

@@ -3,7 +3,8 @@
 // to the application) or performed actions, and reports screens and appearance.
 //
 // Exactly one desktop serves a process, chosen once by CurrentDesktop():
-// MINDEL_DESKTOP=terminal|x11, else x11 when DISPLAY is set and it was built, else terminal.
+// MINDEL_DESKTOP=terminal|graphical, else graphical when DISPLAY or WAYLAND_DISPLAY is set,
+// else terminal.
 #pragma once
 
 #include "platform/objc/objc.h"
@@ -25,10 +26,10 @@ class Desktop {
   virtual bool PrefersDark() = 0;
 
   // Reports from the model; a desktop overrides the ones it shows.
-  virtual void WindowShown(id /*window*/) {}    // a window was ordered in
-  virtual void WindowHidden(id /*window*/) {}   // ordered out or closed
-  virtual void AlertStarted(id /*alert*/) {}    // an alert is about to run its modal loop
-  virtual void AlertEnded(id /*alert*/) {}      // its modal loop ended
+  virtual void WindowShown(id /*window*/) {}   // a window was ordered in
+  virtual void WindowHidden(id /*window*/) {}  // ordered out or closed
+  virtual void AlertStarted(id /*alert*/) {}   // an alert is about to run its modal loop
+  virtual void AlertEnded(id /*alert*/) {}     // its modal loop ended
   virtual void SpeechStarted(const char16_t* /*text*/) {}
   virtual void StatusItemChanged(id /*item*/) {}  // title, image, menu or length changed
   virtual void ApplicationActivated() {}
@@ -38,3 +39,5 @@ class Desktop {
 Desktop* CurrentDesktop();
 // Replaces the desktop (tests install a scripted one); the caller keeps ownership.
 void SetCurrentDesktop(Desktop* desktop);
+// Makes the desktop the environment asks for (platform_desktops.cpp); called once.
+Desktop* ChoosePlatformDesktop();

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/desktop/terminal_desktop.h"
+#include "platform/terminal/terminal_desktop.h"
 #include "platform/foundation/clock.h"
 #include "tests/core/scratch_folder.h"
 

@@ -1,6 +1,6 @@
 // Tests of the terminal protocol's text side: JSON literals, UTF-8 checks, the argument
 // parsers and the line reader, all fed with hostile input.
-#include "platform/desktop/terminal_text.h"
+#include "platform/terminal/terminal_text.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 //
 // Index: settings, start on the standard streams, the wait (and `advance`), screens and
 // appearance, reports.
-#include "platform/desktop/terminal_desktop.h"
+#include "platform/terminal/terminal_desktop.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,7 +16,7 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/desktop/terminal_windows.h"
+#include "platform/terminal/terminal_windows.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/user_defaults.h"
 

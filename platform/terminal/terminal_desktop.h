@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/desktop/desktop.h"
-#include "platform/desktop/terminal_text.h"
+#include "platform/terminal/terminal_text.h"
 
 // How the terminal desktop presents itself, read from the environment at start.
 struct TerminalSettings {

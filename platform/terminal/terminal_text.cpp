@@ -1,7 +1,7 @@
 // JSON literals, UTF-8 checks, argument parsers and the line reader of the terminal desktop.
 //
 // Index: JSON string literals, UTF-8, command words and numbers, line reader.
-#include "platform/desktop/terminal_text.h"
+#include "platform/terminal/terminal_text.h"
 
 #include <unistd.h>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop/terminal_text.h"
+#include "platform/terminal/terminal_text.h"
 #include "platform/objc/objc.h"
 
 namespace terminal {

@@ -11,8 +11,8 @@
 #include "platform/appkit/text_field.h"
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
-#include "platform/desktop/terminal_desktop.h"
-#include "platform/desktop/terminal_windows.h"
+#include "platform/terminal/terminal_desktop.h"
+#include "platform/terminal/terminal_windows.h"
 #include "platform/foundation/array.h"
 #include "platform/foundation/clock.h"
 

@@ -1,5 +1,5 @@
 // Window and view numbering and the descriptions of views for the terminal protocol.
-#include "platform/desktop/terminal_windows.h"
+#include "platform/terminal/terminal_windows.h"
 
 #include <cstring>
 
