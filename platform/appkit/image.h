@@ -3,6 +3,10 @@
 // with ImageDisplayName).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
+#include "platform/graphics/composite.h"
 #include "platform/graphics/graphics.h"
 #include "platform/objc/objc.h"
 
@@ -45,6 +49,10 @@ const char* ImageRepFileName(id rep);
 // nil when none. NSImage keeps it up to date.
 id ImageRepOwner(id rep);
 void ImageRepSetOwner(id rep, id image);
+// The pixels of a bitmap representation as 4-byte R G B A rows (converted into scratch when
+// held in another layout). False for nil, a representation without pixels or a layout that
+// cannot be drawn.
+bool BitmapRepPicture(id rep, std::vector<uint8_t>* scratch, PixelPicture* picture);
 // The bitmap representation whose pixel memory starts at data, or nil.
 id BitmapRepWithData(const void* data);
 

@@ -338,6 +338,11 @@ void ImageRepSetOwner(id rep, id image) {
   if (IsRep(rep)) State(rep).owner = image;
 }
 
+bool BitmapRepPicture(id rep, std::vector<uint8_t>* scratch, PixelPicture* picture) {
+  if (!IsRep(rep) || !State(rep).data || !scratch || !picture) return false;
+  return RgbaPicture(State(rep), scratch, picture);
+}
+
 id BitmapRepWithData(const void* data) {
   if (!data) return nil;
   auto found = BitmapsByData().find(data);

@@ -181,6 +181,21 @@ bool ParseKeyName(std::string_view text, KeyStroke* out) {
   return true;
 }
 
+bool KeyCodeCharacter(uint16_t key_code, char16_t* character) {
+  if (character == nullptr) return false;
+  for (const PrintableKey& printable : kPrintableKeys) {
+    if (printable.code != key_code) continue;
+    *character = static_cast<char16_t>(printable.base);
+    return true;
+  }
+  for (const NamedKey& named : kNamedKeys) {
+    if (named.code != key_code) continue;
+    *character = named.character;
+    return true;
+  }
+  return false;
+}
+
 std::string ModifierNames(uint32_t cocoa_modifiers) {
   static constexpr Modifier kOrder[] = {{"ctrl", kCocoaControlFlag, 0},
                                         {"alt", kCocoaOptionFlag, 0},

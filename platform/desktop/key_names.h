@@ -56,6 +56,10 @@ struct KeyStroke {
 // leaves *out unchanged.
 bool ParseKeyName(std::string_view text, KeyStroke* out);
 
+// The character a key types without modifiers (for the named keys, what a Mac sends: "\r",
+// "\x1b", a function-key character such as U+F704 for F1). False for a code no key has.
+bool KeyCodeCharacter(uint16_t key_code, char16_t* character);
+
 // The modifiers of Cocoa flags in the protocol's form: a "+"-joined subset of
 // "ctrl+alt+shift+cmd" in that order, or "-" when none is set.
 std::string ModifierNames(uint32_t cocoa_modifiers);

@@ -10,6 +10,7 @@
 #include "platform/appkit/status_bar.h"
 #include "platform/appkit/text_field.h"
 #include "platform/carbon/carbon_desktop.h"
+#include "platform/appkit/menu_choice.h"
 #include "platform/desktop/key_names.h"
 #include "platform/terminal/terminal_desktop.h"
 #include "platform/terminal/terminal_windows.h"
@@ -116,11 +117,9 @@ bool MenuCommand(const Call& call) {
   id item = FindMenuItem(menu, tag, 0);
   const std::string name = "menu item " + std::to_string(tag);
   if (!item) return Fail(call, "no " + name);
-  if (!objc::Send<BOOL>(item, "isEnabled")) return Fail(call, name + " is disabled");
-  SEL action = objc::Send<SEL>(item, "action");
-  if (!action) return Fail(call, name + " has no action");
-  if (!objc::Send<BOOL>(NSApp, "sendAction:to:from:", action, objc::Send(item, "target"), item)) {
-    return Fail(call, "nothing took the action of " + name);
+  std::string why;
+  if (!MenuChooseItem(item, &why)) {
+    return Fail(call, why == "nothing took the action" ? why + " of " + name : name + " " + why);
   }
   return true;
 }

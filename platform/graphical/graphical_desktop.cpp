@@ -1,0 +1,173 @@
+// The graphical desktop's start, wait, screens and appearance.
+#include "platform/graphical/graphical_desktop.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "platform/appkit/status_bar.h"
+#include "platform/foundation/array.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/user_defaults.h"
+#include "platform/graphical/appearance_watch.h"
+#include "platform/graphical/dbus_menu.h"
+#include "platform/graphical/status_notifier_item.h"
+#include "platform/graphical/x11_display.h"
+
+namespace {
+
+// Template images are drawn in the panel's foreground colour.
+constexpr uint32_t kLightPanelForeground = 0x000000;
+constexpr uint32_t kDarkPanelForeground = 0xFFFFFF;
+
+// The session bus's address: DBUS_SESSION_BUS_ADDRESS, else the usual socket in
+// XDG_RUNTIME_DIR. Never GLib's autolaunch, which would start a stray bus of its own.
+std::string SessionBusAddress() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address && address[0]) return address;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || !runtime[0]) return "";
+  const std::string socket = std::string(runtime) + "/bus";
+  struct stat info;
+  if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return "";
+  return "unix:path=" + socket;
+}
+
+int ForcedAppearance() {
+  const char* value = std::getenv("MINDEL_APPEARANCE");
+  if (!value || !value[0]) return -1;
+  const std::string text = value;
+  if (text == "dark" || text == "Dark") return 1;
+  if (text == "light" || text == "Light") return 0;
+  std::fprintf(stderr, "mindel: MINDEL_APPEARANCE=\"%s\" is neither dark nor light; ignored\n",
+               value);
+  return -1;
+}
+
+gboolean StopWaiting(gpointer) {
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+// --- Start ---
+
+GraphicalDesktop* GraphicalDesktop::Start() {
+  const std::string address = SessionBusAddress();
+  if (address.empty()) {
+    std::fprintf(stderr,
+                 "mindel: there is no session bus (DBUS_SESSION_BUS_ADDRESS is unset), so the "
+                 "status item cannot be shown\n");
+    return nullptr;
+  }
+  GError* error = nullptr;
+  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  if (!bus) {
+    std::fprintf(stderr, "mindel: the session bus cannot be reached: %s\n",
+                 error ? error->message : "no reason given");
+    g_clear_error(&error);
+    return nullptr;
+  }
+  return new GraphicalDesktop(bus, X11Display::Open());
+}
+
+GraphicalDesktop::GraphicalDesktop(GDBusConnection* bus, X11Display* x11)
+    : bus_(bus), x11_(x11), forced_dark_(ForcedAppearance()) {
+  g_dbus_connection_set_exit_on_close(bus_, FALSE);
+  g_signal_connect(bus_, "closed", G_CALLBACK(&OnBusClosed), this);
+  menu_ = std::make_unique<DbusMenu>(bus_);
+  item_ = std::make_unique<StatusNotifierItem>(bus_, DbusMenu::kPath);
+  appearance_ = std::make_unique<AppearanceWatch>(bus_, [this] { Refresh(); });
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland && wayland[0]) {
+    std::fprintf(stderr,
+                 "mindel: global hot keys need an X11 session; in this Wayland session they "
+                 "reach Mindel only while an X11 program has the keyboard\n");
+  }
+  if (x11_) x11_->ServeHotKeys();
+  PrefersDark();
+}
+
+GraphicalDesktop::~GraphicalDesktop() {
+  appearance_.reset();
+  item_.reset();
+  menu_.reset();
+  x11_.reset();
+  g_object_unref(bus_);
+}
+
+void GraphicalDesktop::OnBusClosed(GDBusConnection*, gboolean, GError*, gpointer) {
+  // The session is over; the settings are stored as they change.
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+// --- Wait ---
+
+void GraphicalDesktop::Wait(double deadline) {
+  Refresh();
+  if (x11_ && x11_->DispatchPending()) return;
+  GSource* timer = nullptr;
+  if (!ClockIsVirtual() && !std::isnan(deadline) && std::isfinite(deadline)) {
+    const double remaining = deadline - ClockNow();
+    if (remaining <= 0) return;
+    // Rounded up, so the run loop never finds its deadline a hair ahead and waits again.
+    const double milliseconds = std::ceil(std::min(remaining, 1e8) * 1000);
+    timer = g_timeout_source_new(static_cast<guint>(milliseconds));
+    g_source_set_callback(timer, &StopWaiting, nullptr, nullptr);
+    g_source_attach(timer, nullptr);
+  }
+  g_main_context_iteration(nullptr, TRUE);
+  if (timer) {
+    g_source_destroy(timer);
+    g_source_unref(timer);
+  }
+}
+
+void GraphicalDesktop::StatusItemChanged(id) {
+  // Nothing to do now: the next wait brings the panel up to date, once for every change.
+}
+
+void GraphicalDesktop::Refresh() {
+  objc::AutoreleasePool pool;
+  id item = nil;
+  for (id candidate : foundation::ArrayItems(StatusBarItems())) {
+    item = candidate;
+    break;
+  }
+  menu_->Refresh(item ? objc::Send(item, "menu") : nil);
+  item_->Refresh(item, MenuStatusLine(menu_->Root()),
+                 KnownDark() ? kDarkPanelForeground : kLightPanelForeground);
+}
+
+// --- Screens and appearance ---
+
+int GraphicalDesktop::ScreenCount() {
+  return x11_ ? static_cast<int>(x11_->Screens().size()) : 1;
+}
+
+NSRect GraphicalDesktop::ScreenFrame(int index) {
+  if (!x11_) return index == 0 ? NSRect{{0, 0}, {1920, 1080}} : NSRect{};
+  const auto& screens = x11_->Screens();
+  if (index < 0 || static_cast<size_t>(index) >= screens.size()) return NSRect{};
+  return screens[static_cast<size_t>(index)];
+}
+
+bool GraphicalDesktop::PrefersDark() {
+  files_dark_ = foundation::DesktopInterfaceStyle(foundation::HomeFolder()) == u"Dark";
+  return KnownDark();
+}
+
+bool GraphicalDesktop::KnownDark() const {
+  if (forced_dark_ >= 0) return forced_dark_ == 1;
+  const int portal = appearance_ ? appearance_->Dark() : -1;
+  return portal >= 0 ? portal == 1 : files_dark_;
+}

@@ -1,0 +1,360 @@
+"""Runs the real Mindel bundle on the graphical desktop for end-to-end tests, the way a panel
+and a person meet it.
+
+A Session starts a private X server (Xvfb, 1920x1080) and a private session bus, with a fresh
+temporary HOME and XDG folders, so no test touches the machine's own desktop. A Watcher is the
+panel's side: it owns org.kde.StatusNotifierWatcher on that bus, takes the item's
+registration, and an Item reads the item's properties and menu and clicks menu items through
+com.canonical.dbusmenu Event, as a panel does. Keys are pressed with xdotool.
+
+Every wait runs the GLib main loop until what it waits for has arrived (a registration, a
+signal, the process's exit) or the deadline fails the test; nothing sleeps a fixed time.
+"""
+
+import os
+import plistlib
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+from mindel import program_path, wrapper_command  # noqa: E402
+
+# Generous, because sanitizer builds start slowly; reaching it fails the test.
+TIMEOUT_SECONDS = 60
+
+TOOLS = ("Xvfb", "dbus-daemon", "xdotool")
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+WATCHER_XML = """<node><interface name="org.kde.StatusNotifierWatcher">
+ <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+ <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+ <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+ <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+ <property name="ProtocolVersion" type="i" access="read"/>
+ <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+ <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
+ <signal name="StatusNotifierHostRegistered"/>
+</interface></node>"""
+
+PORTAL = "org.freedesktop.portal.Desktop"
+PORTAL_XML = """<node><interface name="org.freedesktop.portal.Settings">
+ <method name="Read"><arg type="s" direction="in"/><arg type="s" direction="in"/>
+  <arg type="v" direction="out"/></method>
+ <signal name="SettingChanged"><arg type="s"/><arg type="s"/><arg type="v"/></signal>
+ <property name="version" type="u" access="read"/>
+</interface></node>"""
+
+
+def missing_tools():
+    """The programs a graphical session needs that are not installed."""
+    return [tool for tool in TOOLS if shutil.which(tool) is None]
+
+
+class SessionError(AssertionError):
+    """The session or the program did not behave within the deadline."""
+
+
+def _read_line(stream, what, timeout=TIMEOUT_SECONDS):
+    """One line from a child's pipe, waiting at most timeout seconds."""
+    ready, _, _ = select.select([stream], [], [], timeout)
+    if not ready:
+        raise SessionError("no answer from %s within %d s" % (what, timeout))
+    line = stream.readline()
+    if not line:
+        raise SessionError("%s ended without an answer" % what)
+    return line.decode().strip()
+
+
+class Session:
+    """A private X server and session bus with temporary folders. Use as a context manager."""
+
+    def __init__(self, x_server=True):
+        self.dir = tempfile.mkdtemp(prefix="mindel-graphical-")
+        self.home = os.path.join(self.dir, "home")
+        self.xdg = {name: os.path.join(self.dir, folder) for name, folder in (
+            ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
+            ("XDG_CACHE_HOME", "cache"), ("XDG_STATE_HOME", "state"),
+            ("XDG_RUNTIME_DIR", "runtime"))}
+        for folder in [self.home] + list(self.xdg.values()):
+            os.makedirs(folder, mode=0o700)
+        self.children = []
+        self.display = self._start_x_server() if x_server else None
+        self.bus_daemon = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+            stdout=subprocess.PIPE, env=self.environment())
+        self.children.append(self.bus_daemon)
+        self.address = _read_line(self.bus_daemon.stdout, "dbus-daemon")
+        self.bus = Gio.DBusConnection.new_for_address_sync(
+            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+
+    def _start_x_server(self):
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-noreset", "-extension", "GLX",
+             "-nolisten", "tcp", "-screen", "0", "1920x1080x24"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        self.children.append(server)
+        self.x_server = server
+        with os.fdopen(read_end, "rb") as numbers:
+            return ":" + _read_line(numbers, "Xvfb")
+
+    def environment(self, **extra):
+        env = {key: value for key, value in os.environ.items()
+               if not key.startswith(("MINDEL_", "XDG_", "DBUS_")) and key not in (
+                   "DISPLAY", "WAYLAND_DISPLAY", "GTK_THEME")}
+        env.update(self.xdg)
+        env["HOME"] = self.home
+        if getattr(self, "display", None):
+            env["DISPLAY"] = self.display
+        if getattr(self, "address", None):
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        env.update(extra)
+        return {key: value for key, value in env.items() if value is not None}
+
+    def close(self):
+        for child in reversed(self.children):
+            if child.poll() is None:
+                child.terminate()
+                try:
+                    child.wait(TIMEOUT_SECONDS)
+                except subprocess.TimeoutExpired:
+                    child.kill()
+                    child.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # --- Waiting ---
+
+    def wait_until(self, predicate, what, timeout=TIMEOUT_SECONDS):
+        """Runs the main loop until predicate() is true; fails after timeout seconds."""
+        context = GLib.MainContext.default()
+        expired = []
+        source = GLib.timeout_add(int(timeout * 1000), lambda: expired.append(1) or False)
+        try:
+            while not predicate():
+                if expired:
+                    raise SessionError("timed out waiting for " + what)
+                context.iteration(True)
+        finally:
+            if not expired:
+                GLib.source_remove(source)
+
+    def settle(self):
+        """Handles what has already arrived, without blocking."""
+        context = GLib.MainContext.default()
+        while context.iteration(False):
+            pass
+
+    # --- Keys and settings ---
+
+    def press(self, *keys):
+        subprocess.run(["xdotool", "key"] + list(keys), env=self.environment(), check=True,
+                       timeout=TIMEOUT_SECONDS)
+
+    def write_prefs(self, values):
+        path = os.path.join(self.home, "Library", "Preferences", "Mindel.plist")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            plistlib.dump(values, f, fmt=plistlib.FMT_XML)
+
+    def read_prefs(self):
+        path = os.path.join(self.home, "Library", "Preferences", "Mindel.plist")
+        with open(path, "rb") as f:
+            return plistlib.load(f)
+
+    def start_mindel(self, **env):
+        return MindelProcess(self, env)
+
+
+class MindelProcess:
+    """The program on the graphical desktop of a session."""
+
+    def __init__(self, session, env):
+        self.session = session
+        self.stderr_path = os.path.join(session.dir, "stderr-%d.log" % len(session.children))
+        self._stderr = open(self.stderr_path, "wb")
+        self.process = subprocess.Popen(
+            wrapper_command() + [program_path()], stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=self._stderr,
+            env=session.environment(MINDEL_DESKTOP="graphical", **env), cwd=session.dir)
+        session.children.append(self.process)
+
+    def wait_exit(self, what="the program to end"):
+        exited = []
+        watch = GLib.child_watch_add(GLib.PRIORITY_DEFAULT, self.process.pid,
+                                     lambda pid, status: exited.append(status))
+        try:
+            self.session.wait_until(lambda: exited or self.process.poll() is not None, what)
+        finally:
+            if not exited:
+                GLib.source_remove(watch)
+        return self.process.wait()
+
+    def stderr_text(self):
+        self._stderr.flush()
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            self.process.wait(TIMEOUT_SECONDS)
+
+
+class Watcher:
+    """The panel's StatusNotifierWatcher, owned by the test on the session's bus."""
+
+    def __init__(self, session):
+        self.session = session
+        self.items = []  # (sender, service) of every registration, in order
+        self.acquired = False
+        info = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
+        self.registration = session.bus.register_object(
+            "/StatusNotifierWatcher", info, self._call, self._get, None)
+        self.owner = Gio.bus_own_name_on_connection(
+            session.bus, WATCHER, Gio.BusNameOwnerFlags.NONE,
+            lambda *args: setattr(self, "acquired", True), None)
+        session.wait_until(lambda: self.acquired, "the watcher's name")
+
+    def _call(self, bus, sender, path, interface, method, params, invocation):
+        if method == "RegisterStatusNotifierItem":
+            service = params.unpack()[0]
+            self.items.append((sender, service))
+            bus.emit_signal(None, path, WATCHER, "StatusNotifierItemRegistered",
+                            GLib.Variant("(s)", (service,)))
+        invocation.return_value(None)
+
+    def _get(self, bus, sender, path, interface, name):
+        if name == "RegisteredStatusNotifierItems":
+            return GLib.Variant("as", [service for _, service in self.items])
+        if name == "IsStatusNotifierHostRegistered":
+            return GLib.Variant("b", True)
+        return GLib.Variant("i", 0)
+
+    def wait_for_item(self, count=1):
+        self.session.wait_until(lambda: len(self.items) >= count, "the item's registration")
+        sender, service = self.items[count - 1]
+        return Item(self.session, service if service.startswith(":") or "." in service
+                    else sender)
+
+    def close(self):
+        Gio.bus_unown_name(self.owner)
+        self.session.bus.unregister_object(self.registration)
+        self.session.settle()
+
+
+class Portal:
+    """The Settings portal's colour scheme, owned by the test."""
+
+    def __init__(self, session, scheme):
+        self.session = session
+        self.scheme = scheme
+        self.acquired = False
+        info = Gio.DBusNodeInfo.new_for_xml(PORTAL_XML).interfaces[0]
+        session.bus.register_object("/org/freedesktop/portal/desktop", info, self._call,
+                                    None, None)
+        Gio.bus_own_name_on_connection(session.bus, PORTAL, Gio.BusNameOwnerFlags.NONE,
+                                       lambda *args: setattr(self, "acquired", True), None)
+        session.wait_until(lambda: self.acquired, "the portal's name")
+
+    def _call(self, bus, sender, path, interface, method, params, invocation):
+        namespace, key = params.unpack()
+        if (namespace, key) != ("org.freedesktop.appearance", "color-scheme"):
+            invocation.return_dbus_error("org.freedesktop.portal.Error.NotFound", "no such key")
+            return
+        # Version 1 answers with the value inside one more variant.
+        invocation.return_value(GLib.Variant("(v)", (GLib.Variant("v", GLib.Variant(
+            "u", self.scheme)),)))
+
+    def change(self, scheme):
+        self.scheme = scheme
+        self.session.bus.emit_signal(
+            None, "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
+            "SettingChanged", GLib.Variant("(ssv)", ("org.freedesktop.appearance",
+                                                     "color-scheme", GLib.Variant("u", scheme))))
+
+
+class Item:
+    """A registered StatusNotifierItem and its menu, as a panel reads them."""
+
+    def __init__(self, session, service, path="/StatusNotifierItem"):
+        self.session = session
+        self.service = service
+        self.path = path
+        self.signals = []  # (interface, member, unpacked parameters), in order of arrival
+        self.subscription = session.bus.signal_subscribe(
+            service, None, None, None, None, Gio.DBusSignalFlags.NONE, self._signal)
+        self.menu_path = self.prop("Menu")
+
+    def _signal(self, bus, sender, path, interface, member, params):
+        self.signals.append((interface, member, params.unpack()))
+
+    def call(self, path, interface, method, params=None, reply=None):
+        result = self.session.bus.call_sync(self.service, path, interface, method, params,
+                                            GLib.VariantType(reply) if reply else None,
+                                            Gio.DBusCallFlags.NONE, TIMEOUT_SECONDS * 1000, None)
+        return result.unpack() if result is not None else None
+
+    def prop(self, name):
+        return self.call(self.path, "org.freedesktop.DBus.Properties", "Get",
+                         GLib.Variant("(ss)", ("org.kde.StatusNotifierItem", name)), "(v)")[0]
+
+    def menu(self, method, params=None, reply=None):
+        return self.call(self.menu_path, "com.canonical.dbusmenu", method, params, reply)
+
+    def layout(self):
+        """The menu as a list of (id, properties) of the top-level entries."""
+        _, (root_id, _, children) = self.menu(
+            "GetLayout", GLib.Variant("(iias)", (0, -1, [])), "(u(ia{sv}av))")
+        return [(child[0], child[1]) for child in children]
+
+    def entry(self, label):
+        """(id, properties) of the entry labelled label."""
+        for number, props in self.layout():
+            if props.get("label") == label:
+                return number, props
+        raise SessionError("no menu entry %r in %r" % (label, self.layout()))
+
+    def click(self, label):
+        number, _ = self.entry(label)
+        self.menu("Event", GLib.Variant("(isvu)", (number, "clicked", GLib.Variant("s", ""),
+                                                   0)))
+
+    def wait_signal(self, member, what=None, since=0):
+        """Waits for a signal named member among those after index since; returns its index."""
+        def found():
+            return any(signal[1] == member for signal in self.signals[since:])
+        self.session.wait_until(found, what or "the signal " + member)
+        return next(i for i in range(since, len(self.signals))
+                    if self.signals[i][1] == member)
+
+    def wait_label(self, label):
+        self.session.wait_until(lambda: self.prop("XAyatanaLabel") == label,
+                                "the label %r" % label)
+
+
+def skip_without_tools(test_case):
+    missing = missing_tools()
+    if missing:
+        test_case.skipTest("needs " + ", ".join(missing))
+    if not os.access(program_path(), os.X_OK):
+        raise SessionError("no program at %s (build the bundle first)" % program_path())
+
+
+if __name__ == "__main__":
+    sys.exit("this module is the graphical tests' harness; run a test_graphical_*.py")
