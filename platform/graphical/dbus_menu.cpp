@@ -144,16 +144,32 @@ GVariant* LayoutOf(const MenuEntry& entry, int32_t depth, const NameFilter& filt
   return g_variant_new("(i@a{sv}av)", entry.id, PropertiesOf(entry, filter), &children);
 }
 
-void ReturnUnknownId(GDBusMethodInvocation* invocation, int32_t id) {
-  g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.InvalidArgs",
-                                             ("no menu item " + std::to_string(id)).c_str());
+MenuAnswer UnknownId(int32_t id) {
+  MenuAnswer answer;
+  answer.error = "no menu item " + std::to_string(id);
+  return answer;
+}
+
+MenuAnswer Reply(GVariant* reply) {
+  MenuAnswer answer;
+  answer.reply = reply ? g_variant_ref_sink(reply) : nullptr;
+  return answer;
 }
 
 // The vtable's calls, into the DbusMenu of user_data.
 void OnMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                   GVariant* parameters, GDBusMethodInvocation* invocation, gpointer user_data) {
   objc::AutoreleasePool pool;
-  static_cast<DbusMenu*>(user_data)->HandleCall(method, parameters, invocation);
+  auto* menu = static_cast<DbusMenu*>(user_data);
+  MenuAnswer answer = menu->Answer(method, parameters);
+  if (!answer.error.empty()) {
+    g_dbus_method_invocation_return_dbus_error(invocation, answer.error_name, answer.error.c_str());
+    return;
+  }
+  g_dbus_method_invocation_return_value(invocation, answer.reply);
+  // After the reply: the action may run for long (a modal dialog), and the panel must not
+  // wait on it.
+  if (answer.choose) menu->Choose(answer.choose);
 }
 
 GVariant* OnGetProperty(GDBusConnection*, const char*, const char*, const char*,
@@ -183,8 +199,10 @@ bool IsLoneDisabledLine(const std::vector<MenuEntry>& items, size_t i) {
 
 DbusMenu::DbusMenu(GDBusConnection* bus) : bus_(bus) {
   root_ = MenuLayoutOf(nil, &numbers_);
-  registration_ = g_dbus_connection_register_object(bus_, kPath, InterfaceInfo(), &kVTable, this,
-                                                    nullptr, nullptr);
+  if (bus_) {
+    registration_ = g_dbus_connection_register_object(bus_, kPath, InterfaceInfo(), &kVTable,
+                                                      this, nullptr, nullptr);
+  }
 }
 
 DbusMenu::~DbusMenu() {
@@ -194,23 +212,47 @@ DbusMenu::~DbusMenu() {
 
 // --- Method calls ---
 
-void DbusMenu::HandleCall(const char* method, GVariant* parameters,
-                          GDBusMethodInvocation* invocation) {
-  if (g_strcmp0(method, "GetLayout") == 0) {
+MenuAnswer::~MenuAnswer() {
+  if (reply) g_variant_unref(reply);
+}
+
+MenuAnswer DbusMenu::Answer(const char* method, GVariant* parameters) {
+  const std::string name = method ? method : "";
+  const char* type = name == "GetLayout"            ? "(iias)"
+                     : name == "GetGroupProperties" ? "(aias)"
+                     : name == "GetProperty"        ? "(is)"
+                     : name == "Event"              ? "(isvu)"
+                     : name == "EventGroup"         ? "(a(isvu))"
+                     : name == "AboutToShow"        ? "(i)"
+                     : name == "AboutToShowGroup"   ? "(ai)"
+                                                    : nullptr;
+  if (!type) {
+    MenuAnswer answer;
+    answer.error_name = "org.freedesktop.DBus.Error.UnknownMethod";
+    answer.error = "no method " + name;
+    return answer;
+  }
+  if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE(type))) {
+    MenuAnswer answer;
+    answer.error = "the arguments of " + name + " are not " + type;
+    return answer;
+  }
+
+  if (name == "GetLayout") {
     int32_t parent, depth;
     GVariant* names = nullptr;
     g_variant_get(parameters, "(ii@as)", &parent, &depth, &names);
     const MenuEntry* entry = FindMenuEntry(root_, parent);
-    if (!entry) {
-      ReturnUnknownId(invocation, parent);
-    } else {
+    MenuAnswer answer = UnknownId(parent);
+    if (entry) {
       // Any negative depth means the whole tree, as -1 does.
       GVariant* layout = LayoutOf(*entry, depth < 0 ? -1 : depth, NameFilter{names});
-      g_dbus_method_invocation_return_value(invocation,
-                                            g_variant_new("(u@(ia{sv}av))", revision_, layout));
+      answer = Reply(g_variant_new("(u@(ia{sv}av))", revision_, layout));
     }
     g_variant_unref(names);
-  } else if (g_strcmp0(method, "GetGroupProperties") == 0) {
+    return answer;
+  }
+  if (name == "GetGroupProperties") {
     GVariant* ids = nullptr;
     GVariant* names = nullptr;
     g_variant_get(parameters, "(@ai@as)", &ids, &names);
@@ -225,43 +267,43 @@ void DbusMenu::HandleCall(const char* method, GVariant* parameters,
                               PropertiesOf(*entry, NameFilter{names}));
       }
     }
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(a(ia{sv}))", &result));
     g_variant_unref(ids);
     g_variant_unref(names);
-  } else if (g_strcmp0(method, "GetProperty") == 0) {
+    return Reply(g_variant_new("(a(ia{sv}))", &result));
+  }
+  if (name == "GetProperty") {
     int32_t number;
-    const char* name;
-    g_variant_get(parameters, "(i&s)", &number, &name);
+    const char* property;
+    g_variant_get(parameters, "(i&s)", &number, &property);
     const MenuEntry* entry = FindMenuEntry(root_, number);
-    GVariant* all = entry ? g_variant_ref_sink(PropertiesOf(*entry, NameFilter{nullptr})) : nullptr;
-    GVariant* value = all ? g_variant_lookup_value(all, name, nullptr) : nullptr;
-    if (!entry) {
-      ReturnUnknownId(invocation, number);
-    } else if (!value) {
-      g_dbus_method_invocation_return_dbus_error(
-          invocation, "org.freedesktop.DBus.Error.InvalidArgs", "the item has no such property");
-    } else {
-      g_dbus_method_invocation_return_value(invocation, g_variant_new("(v)", value));
+    if (!entry) return UnknownId(number);
+    GVariant* all = g_variant_ref_sink(PropertiesOf(*entry, NameFilter{nullptr}));
+    GVariant* value = g_variant_lookup_value(all, property, nullptr);
+    g_variant_unref(all);
+    if (!value) {
+      MenuAnswer answer;
+      answer.error = "menu item " + std::to_string(number) + " has no property " + property;
+      return answer;
     }
-    if (value) g_variant_unref(value);
-    if (all) g_variant_unref(all);
-  } else if (g_strcmp0(method, "Event") == 0) {
+    MenuAnswer answer = Reply(g_variant_new("(v)", value));
+    g_variant_unref(value);
+    return answer;
+  }
+  if (name == "Event") {
     int32_t number;
     const char* event;
     g_variant_get(parameters, "(i&svu)", &number, &event, nullptr, nullptr);
-    if (!FindMenuEntry(root_, number)) {
-      ReturnUnknownId(invocation, number);
-      return;
-    }
-    g_dbus_method_invocation_return_value(invocation, nullptr);
-    if (g_strcmp0(event, "clicked") == 0) Choose(number);
-  } else if (g_strcmp0(method, "EventGroup") == 0) {
+    if (!FindMenuEntry(root_, number)) return UnknownId(number);
+    MenuAnswer answer = Reply(nullptr);
+    if (g_strcmp0(event, "clicked") == 0) answer.choose = number;
+    return answer;
+  }
+  if (name == "EventGroup") {
     GVariantIter* events;
     g_variant_get(parameters, "(a(isvu))", &events);
     GVariantBuilder errors;
     g_variant_builder_init(&errors, G_VARIANT_TYPE("ai"));
-    std::vector<int32_t> clicked;
-    int32_t number;
+    int32_t number, clicked = 0;
     const char* event;
     size_t known = 0;
     while (g_variant_iter_next(events, "(i&svu)", &number, &event, nullptr, nullptr)) {
@@ -270,50 +312,44 @@ void DbusMenu::HandleCall(const char* method, GVariant* parameters,
         continue;
       }
       ++known;
-      if (g_strcmp0(event, "clicked") == 0) clicked.push_back(number);
+      // One click a group: a panel sends at most one, and a flood must not run many actions.
+      if (!clicked && g_strcmp0(event, "clicked") == 0) clicked = number;
     }
     g_variant_iter_free(events);
     if (known == 0) {
-      // Every event named an unknown item (or there were none): an error, as a single Event.
+      // Every event named an unknown item (or there were none): an error, as for one Event.
       g_variant_builder_clear(&errors);
-      g_dbus_method_invocation_return_dbus_error(
-          invocation, "org.freedesktop.DBus.Error.InvalidArgs", "no event names a menu item");
-      return;
+      MenuAnswer answer;
+      answer.error = "no event names a menu item";
+      return answer;
     }
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(ai)", &errors));
-    // One click a group: a panel sends at most one, and a flood must not run many actions.
-    if (!clicked.empty()) Choose(clicked.front());
-  } else if (g_strcmp0(method, "AboutToShow") == 0) {
+    MenuAnswer answer = Reply(g_variant_new("(ai)", &errors));
+    answer.choose = clicked;
+    return answer;
+  }
+  if (name == "AboutToShow") {
     int32_t number;
     g_variant_get(parameters, "(i)", &number);
-    if (!FindMenuEntry(root_, number)) {
-      ReturnUnknownId(invocation, number);
-      return;
-    }
+    if (!FindMenuEntry(root_, number)) return UnknownId(number);
     // Enabled states are brought up to date here; changes reach the panel as signals.
     MenuPrepareToShow(menu_);
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", FALSE));
-  } else if (g_strcmp0(method, "AboutToShowGroup") == 0) {
-    GVariantIter* ids;
-    g_variant_get(parameters, "(ai)", &ids);
-    GVariantBuilder updates, errors;
-    g_variant_builder_init(&updates, G_VARIANT_TYPE("ai"));
-    g_variant_builder_init(&errors, G_VARIANT_TYPE("ai"));
-    int32_t number;
-    while (g_variant_iter_next(ids, "i", &number)) {
-      if (!FindMenuEntry(root_, number)) g_variant_builder_add(&errors, "i", number);
-    }
-    g_variant_iter_free(ids);
-    MenuPrepareToShow(menu_);
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(aiai)", &updates, &errors));
-  } else {
-    g_dbus_method_invocation_return_dbus_error(
-        invocation, "org.freedesktop.DBus.Error.UnknownMethod", "no such method");
+    return Reply(g_variant_new("(b)", FALSE));
   }
+  // AboutToShowGroup
+  GVariantIter* ids;
+  g_variant_get(parameters, "(ai)", &ids);
+  GVariantBuilder updates, errors;
+  g_variant_builder_init(&updates, G_VARIANT_TYPE("ai"));
+  g_variant_builder_init(&errors, G_VARIANT_TYPE("ai"));
+  int32_t number;
+  while (g_variant_iter_next(ids, "i", &number)) {
+    if (!FindMenuEntry(root_, number)) g_variant_builder_add(&errors, "i", number);
+  }
+  g_variant_iter_free(ids);
+  MenuPrepareToShow(menu_);
+  return Reply(g_variant_new("(aiai)", &updates, &errors));
 }
 
-// Chooses the item numbered number, after the caller has its reply: the action may run for
-// long (a modal dialog), and the panel must not wait on it.
 void DbusMenu::Choose(int32_t number) {
   const MenuEntry* entry = FindMenuEntry(root_, number);
   id item = numbers_.ItemNumbered(number);

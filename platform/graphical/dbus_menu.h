@@ -10,14 +10,35 @@
 #include <gio/gio.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/graphical/menu_layout.h"
+
+// The answer to one method call.
+struct MenuAnswer {
+  MenuAnswer() = default;
+  MenuAnswer(MenuAnswer&& other) noexcept { *this = std::move(other); }
+  MenuAnswer& operator=(MenuAnswer&& other) noexcept {
+    std::swap(reply, other.reply);
+    error_name = other.error_name;
+    error = std::move(other.error);
+    choose = other.choose;
+    return *this;
+  }
+  ~MenuAnswer();
+
+  GVariant* reply = nullptr;  // the reply's values (owned); null for none or with an error
+  const char* error_name = "org.freedesktop.DBus.Error.InvalidArgs";  // with error
+  std::string error;   // why the call failed; empty when it succeeded
+  int32_t choose = 0;  // the item to choose once the reply is sent; 0 for none
+};
 
 class DbusMenu {
  public:
   static constexpr const char* kPath = "/MenuBar";
 
-  // Exports the (empty) menu at kPath on bus. Check Exported().
+  // Exports the (empty) menu at kPath on bus (with a null bus, only answers calls). Check
+  // Exported().
   explicit DbusMenu(GDBusConnection* bus);
   ~DbusMenu();
   DbusMenu(const DbusMenu&) = delete;
@@ -30,13 +51,14 @@ class DbusMenu {
   // The tree as last refreshed.
   const MenuEntry& Root() const { return root_; }
 
-  // Answers one method call of the interface (also what the fuzz target drives): a reply or
-  // a D-Bus error, never a change for bad input.
-  void HandleCall(const char* method, GVariant* parameters, GDBusMethodInvocation* invocation);
-
- private:
+  // Answers one method call of the interface: a reply or an error, never a change for bad
+  // input (wrong argument types, unknown ids). Choosing an item is left to the caller.
+  MenuAnswer Answer(const char* method, GVariant* parameters);
+  // Chooses the item numbered number as a click would; nothing for unknown numbers,
+  // separators and the menu itself.
   void Choose(int32_t number);
 
+ private:
   GDBusConnection* bus_;     // not owned
   guint registration_ = 0;   // the exported object; 0 when exporting failed
   id menu_ = nil;            // the menu shown; retained
