@@ -11,6 +11,10 @@ mindel_packages_run=(espeak-ng xdg-utils)
 mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3 clang
   libclang-rt-14-dev)
 
+# The graphical desktop's tests: a private X server, a private session bus, key presses, and
+# the system Python's D-Bus bindings for the panel the tests play.
+mindel_packages_test+=(xvfb xdotool dbus-daemon python3-gi gir1.2-glib-2.0)
+
 mindel_install_deps() {
   local wanted=("${mindel_packages_build[@]}")
   if [ "${1:-build}" = test ]; then

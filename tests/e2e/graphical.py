@@ -182,17 +182,34 @@ class Session:
 
 
 class MindelProcess:
-    """The program on the graphical desktop of a session."""
+    """The program on the graphical desktop of a session. Its standard error is read inside the
+    main loop, so a test can wait for a message as for any other event."""
 
     def __init__(self, session, env):
         self.session = session
-        self.stderr_path = os.path.join(session.dir, "stderr-%d.log" % len(session.children))
-        self._stderr = open(self.stderr_path, "wb")
+        self.stderr = b""
         self.process = subprocess.Popen(
             wrapper_command() + [program_path()], stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=self._stderr,
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
             env=session.environment(MINDEL_DESKTOP="graphical", **env), cwd=session.dir)
         session.children.append(self.process)
+        os.set_blocking(self.process.stderr.fileno(), False)
+        self._watch = GLib.unix_fd_add_full(GLib.PRIORITY_DEFAULT, self.process.stderr.fileno(),
+                                            GLib.IOCondition.IN | GLib.IOCondition.HUP,
+                                            self._read_stderr)
+
+    def _read_stderr(self, fd=None, condition=None):
+        while True:
+            try:
+                chunk = os.read(self.process.stderr.fileno(), 65536)
+            except BlockingIOError:
+                return True
+            except (OSError, ValueError):
+                chunk = b""
+            if not chunk:
+                self._watch = None
+                return False
+            self.stderr += chunk
 
     def wait_exit(self, what="the program to end"):
         exited = []
@@ -206,14 +223,22 @@ class MindelProcess:
         return self.process.wait()
 
     def stderr_text(self):
-        self._stderr.flush()
-        with open(self.stderr_path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
+        if self._watch is not None:
+            self._read_stderr()
+        return self.stderr.decode("utf-8", "replace")
+
+    def wait_stderr(self, text):
+        self.session.wait_until(lambda: text in self.stderr_text(),
+                                "%r on standard error" % text)
 
     def stop(self):
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
             self.process.wait(TIMEOUT_SECONDS)
+        if self._watch is not None:
+            GLib.source_remove(self._watch)
+            self._watch = None
+        self.process.stderr.close()
 
 
 class Watcher:
