@@ -157,7 +157,7 @@ MenuAnswer Reply(GVariant* reply) {
 }
 
 // The vtable's calls, into the DbusMenu of user_data.
-void OnMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
+void OnMethodCall(GDBusConnection* bus, const char*, const char*, const char*, const char* method,
                   GVariant* parameters, GDBusMethodInvocation* invocation, gpointer user_data) {
   objc::AutoreleasePool pool;
   auto* menu = static_cast<DbusMenu*>(user_data);
@@ -167,9 +167,11 @@ void OnMethodCall(GDBusConnection*, const char*, const char*, const char*, const
     return;
   }
   g_dbus_method_invocation_return_value(invocation, answer.reply);
-  // After the reply: the action may run for long (a modal dialog), and the panel must not
-  // wait on it.
-  if (answer.choose) menu->Choose(answer.choose);
+  if (!answer.choose) return;
+  // The reply goes out first, and is on the wire before the action runs: the action may run
+  // for long (a modal dialog), or end the process (Quit), and the panel must not wait on it.
+  g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+  menu->Choose(answer.choose);
 }
 
 GVariant* OnGetProperty(GDBusConnection*, const char*, const char*, const char*,
@@ -200,8 +202,8 @@ bool IsLoneDisabledLine(const std::vector<MenuEntry>& items, size_t i) {
 DbusMenu::DbusMenu(GDBusConnection* bus) : bus_(bus) {
   root_ = MenuLayoutOf(nil, &numbers_);
   if (bus_) {
-    registration_ = g_dbus_connection_register_object(bus_, kPath, InterfaceInfo(), &kVTable,
-                                                      this, nullptr, nullptr);
+    registration_ = g_dbus_connection_register_object(bus_, kPath, InterfaceInfo(), &kVTable, this,
+                                                      nullptr, nullptr);
   }
 }
 
