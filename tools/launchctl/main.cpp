@@ -366,16 +366,12 @@ int Unload(const std::string& path) {
   }
   const std::string entry = EntryPath(label);
   if (entry.empty()) return kFailure;
-  switch (EntryOwner(entry)) {
-    case Owner::None:  // already unloaded
-      return kSuccess;
-    case Owner::Someone:
-      Complain(entry + ": not written by launchctl, so it is left as it is");
-      return kFailure;
-    case Owner::Launchctl:
-      break;
+  if (EntryOwner(entry) == Owner::Someone) {
+    Complain(entry + ": not written by launchctl, so it is left as it is");
+    return kFailure;
   }
-  if (unlink(entry.c_str()) != 0 && errno != ENOENT) {
+  // An entry that is not there (nor its folder) is already unloaded.
+  if (unlink(entry.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR) {
     Complain(entry + ": cannot remove: " + strerror(errno));
     return kFailure;
   }
