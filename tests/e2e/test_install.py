@@ -122,7 +122,7 @@ class InstallTest(unittest.TestCase):
                      "./usr/share/applications/com.quorv.Mindel.desktop",
                      "./usr/share/icons/hicolor/512x512/apps/com.quorv.Mindel.png",
                      "./usr/share/metainfo/com.quorv.Mindel.metainfo.xml",
-                     "./usr/share/doc/mindel/copyright"):
+                     "./usr/share/doc/mindel/copyright", "./usr/share/man/man1/mindel.1.gz"):
             self.assertIn(path, contents)
         self.assertNotIn("/usr/local", contents)
         entry = run(["sh", "-c", 'dpkg-deb --fsys-tarfile "$1" | tar -xO '
