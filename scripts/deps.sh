@@ -10,6 +10,9 @@ mindel_packages_run=(espeak-ng xdg-utils)
 # clang and its runtime build the fuzz targets (fuzz/run; skipped without them).
 mindel_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev valgrind python3 clang
   libclang-rt-14-dev)
+# The install tests: the desktop's validators (desktop-file-validate, appstreamcli), and
+# cpack -G DEB with its dependency finder (file, dpkg-shlibdeps) and lintian.
+mindel_packages_test+=(desktop-file-utils appstream lintian dpkg-dev file)
 
 # The graphical desktop's tests: a private X server, a private session bus, key presses, and
 # the system Python's D-Bus bindings for the panel the tests play.

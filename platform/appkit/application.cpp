@@ -21,6 +21,7 @@
 #include "platform/appkit/event.h"
 #include "platform/desktop/desktop.h"
 #include "platform/foundation/array.h"
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/date.h"
 #include "platform/foundation/notification.h"
@@ -356,7 +357,12 @@ id ModalWindow(id, SEL) {
 // --- Application methods ---
 
 id SharedApplication(Class cls, SEL) {
-  if (!NSApp) NSApp = objc::Send(objc::Send(cls, "alloc"), "init");
+  if (!NSApp) {
+    // The application starts here: from now on programs launched by name find the bundle's
+    // Linux helpers.
+    foundation::AppendBundleHelpersToPath();
+    NSApp = objc::Send(objc::Send(cls, "alloc"), "init");
+  }
   return NSApp;
 }
 

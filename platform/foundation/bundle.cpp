@@ -2,9 +2,13 @@
 // platform (X.app/Contents/MacOS/program), with its Info.plist read once.
 #include "platform/foundation/bundle.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 #include "platform/foundation/core_foundation.h"
 #include "platform/foundation/dictionary.h"
@@ -123,6 +127,34 @@ id NewBundleForProgram(const std::string& program_path) {
   if (!dictionary) dictionary = objc_retain(MakeDictionary({}));
   f.info = dictionary;
   return bundle;
+}
+
+std::string PathWithFolderAppended(const char* path, const std::string& folder) {
+  if (!path || !*path) return folder;
+  const std::string_view elements = path;
+  for (size_t start = 0;;) {
+    const size_t colon = elements.find(':', start);
+    if (elements.substr(start, colon - start) == folder) return std::string(elements);
+    if (colon == std::string_view::npos) break;
+    start = colon + 1;
+  }
+  return std::string(elements) + ":" + folder;
+}
+
+void AppendBundleHelpersToPath() {
+  const BundleLayout layout = LayoutForProgram(ProgramPath());
+  if (layout.resource_path == layout.bundle_path) return;  // not inside X.app/Contents/MacOS
+  const std::string helpers = layout.bundle_path + "/Contents/Helpers";
+  struct stat st;
+  if (stat(helpers.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  if (helpers.find(':') != std::string::npos) {
+    std::fprintf(stderr,
+                 "Mindel: the helpers folder %s has a colon in its path and cannot go on PATH: "
+                 "start at login and opening web pages need launchctl and Open elsewhere\n",
+                 helpers.c_str());
+    return;
+  }
+  setenv("PATH", PathWithFolderAppended(getenv("PATH"), helpers).c_str(), 1);
 }
 
 std::string ProgramPath() {

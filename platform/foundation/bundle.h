@@ -24,6 +24,17 @@ BundleLayout LayoutForProgram(const std::string& program_path);
 // is this for the running program.
 id NewBundleForProgram(const std::string& program_path);
 
+// PATH with folder added as its last element: "folder" alone when path is null or empty, path
+// unchanged when one of its elements already is folder. The caller checks that folder holds
+// no colon, which PATH cannot carry.
+std::string PathWithFolderAppended(const char* path, const std::string& folder);
+
+// Puts the main bundle's Contents/Helpers (the Linux helper programs, such as launchctl and
+// Open) at the end of PATH, so that programs launched by name find them while a program of
+// the system with the same name still wins. Does nothing for a program outside a bundle or a
+// bundle without helpers; changes nothing else in the environment.
+void AppendBundleHelpersToPath();
+
 // The running program's file (from /proc/self/exe) and its file name; "" when unknown.
 std::string ProgramPath();
 std::string ProgramName();

@@ -3,17 +3,21 @@
 A Mindel object starts Contents/MacOS/Mindel of the bundle named by MINDEL_BUNDLE (default:
 build/Mindel.app of the source tree) with the terminal desktop, the virtual clock, a fresh
 temporary HOME and a PATH whose first folder holds stand-ins for spd-say, espeak-ng,
-launchctl and Open. Each stand-in records its arguments as one JSON line in calls.log and
-tells the harness at once, so a test waits for a call instead of sleeping.
+launchctl and Open (or the programs a test names instead). Each stand-in records its
+arguments as one JSON line in calls.log and tells the harness at once, so a test waits for a
+call instead of sleeping. What the real helpers do in the background is waited for with a
+FolderWatch.
 
 Every command waits for the program's `ok` or `error:` line; the timeout is only a safety net
 that fails the test. Reports (alert:, speak:, window:) are collected on the side.
 """
 
+import ctypes
 import json
 import os
 import plistlib
 import queue
+import select
 import shlex
 import shutil
 import socket
@@ -21,6 +25,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 # Generous, because sanitizer builds start slowly; reaching it fails the test.
 TIMEOUT_SECONDS = 60
@@ -182,12 +187,63 @@ class Show:
         return [entry.tag if entry.tag is not None else "-" for entry in self.menu]
 
 
+# --- Waiting for files ---
+
+class FolderWatch:
+    """Tells the moment a file in a folder is created, opened, changed, renamed into it or
+    removed, by inotify, so that a test waits for what a detached program does instead of
+    sleeping."""
+
+    IN_MODIFY, IN_OPEN, IN_MOVED_FROM, IN_MOVED_TO, IN_CREATE, IN_DELETE = (
+        0x2, 0x20, 0x40, 0x80, 0x100, 0x200)
+
+    def __init__(self, folder):
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = self.libc.inotify_init1(os.O_CLOEXEC | os.O_NONBLOCK)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        mask = (self.IN_MODIFY | self.IN_OPEN | self.IN_MOVED_FROM | self.IN_MOVED_TO |
+                self.IN_CREATE | self.IN_DELETE)
+        if self.libc.inotify_add_watch(self.fd, os.fsencode(folder), mask) < 0:
+            os.close(self.fd)
+            raise OSError(ctypes.get_errno(), "inotify_add_watch")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def wait(self, timeout):
+        """True once something happened in the folder, False after timeout seconds."""
+        return bool(select.select([self.fd], [], [], timeout)[0])
+
+    def wait_until(self, condition, what, timeout=TIMEOUT_SECONDS):
+        """Waits until condition() holds, looking again after each change in the folder;
+        fails with what after timeout seconds."""
+        deadline = time.monotonic() + timeout
+        while not condition():
+            left = deadline - time.monotonic()
+            if left <= 0 or not self.wait(left):
+                raise MindelError("%s did not happen within %d s" % (what, timeout))
+            try:
+                os.read(self.fd, 65536)  # the events themselves do not matter
+            except BlockingIOError:
+                pass
+
+    def close(self):
+        os.close(self.fd)
+
+
 # --- The program ---
 
 class Mindel:
     """One run of the program. Use as a context manager, or call stop()."""
 
-    def __init__(self, home=None, screen=None, appearance=None, env=None):
+    def __init__(self, home=None, screen=None, appearance=None, env=None, stand_ins=STAND_INS,
+                 program=None):
+        self.stand_ins = stand_ins  # the names of the programs replaced by recording stand-ins
+        self.program = program or program_path()
         self.workdir = tempfile.mkdtemp(prefix="mindel-e2e-")
         self.home = home or os.path.join(self.workdir, "home")
         os.makedirs(self.home, exist_ok=True)
@@ -211,7 +267,7 @@ class Mindel:
         self._listener = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
         self._listener.bind(self.calls_socket)
         threading.Thread(target=self._receive_calls, daemon=True).start()
-        for name in STAND_INS:
+        for name in self.stand_ins:
             path = os.path.join(self.bin_dir, name)
             with open(path, "w", encoding="utf-8") as script:
                 script.write(STAND_IN_SCRIPT.format(python=sys.executable, name=name,
@@ -243,7 +299,7 @@ class Mindel:
 
     def start(self):
         """Starts the program and waits for the `ok` that ends start-up."""
-        program = program_path()
+        program = self.program
         if not os.access(program, os.X_OK):
             raise MindelError("no program at %s (build the bundle first)" % program)
         self.stderr_path = os.path.join(self.workdir, "stderr.log")

@@ -1,8 +1,9 @@
 """The about box: its texts and buttons, the page it opens, and the menu around it."""
 
+import os
 import unittest
 
-from mindel import Mindel, named, parse_fields
+from mindel import FolderWatch, Mindel, named, parse_fields
 
 ABOUT_MESSAGE = "Mindel 1.06\n(for Apple Silicon)"
 ABOUT_TEXT = ("\nA single task reminder app made with great angst\n\r"
@@ -61,6 +62,34 @@ class AboutTest(unittest.TestCase):
         self.assert_menu_restored()
         self.assertEqual(self.mindel.recorded_calls(), [["Open", OTHER_APPS_PAGE]],
                          "Open should have been started exactly once")
+
+
+class PageOpenerTest(unittest.TestCase):
+    """The bundle's own Open helper, found through PATH, with a stand-in for xdg-open."""
+
+    def see_my_other_apps(self, mindel):
+        self.addCleanup(mindel.stop)
+        mindel.start()
+        mindel.send("menu 5")
+        mindel.send("press See My Other Apps")
+
+    def test_open_hands_the_address_to_xdg_open_as_one_argument(self):
+        mindel = Mindel(stand_ins=("spd-say", "espeak-ng", "launchctl", "xdg-open"))
+        self.see_my_other_apps(mindel)
+        self.assertEqual(mindel.wait_calls(1), [["xdg-open", OTHER_APPS_PAGE]])
+
+    def test_without_xdg_open_nothing_opens_and_one_line_says_why(self):
+        mindel = Mindel(stand_ins=("spd-say", "espeak-ng", "launchctl"))
+        mindel.extra_env["PATH"] = mindel.bin_dir  # then the bundle's helpers, and no xdg-open
+
+        def stderr():
+            with open(mindel.stderr_path, encoding="utf-8") as f:
+                return f.read()
+        with FolderWatch(mindel.workdir) as watch:
+            self.see_my_other_apps(mindel)
+            watch.wait_until(lambda: stderr().endswith("\n"), "a message on standard error")
+        self.assertEqual(stderr(), "Open: xdg-open was not found (it comes with xdg-utils)\n")
+        self.assertEqual(mindel.recorded_calls(), [])
 
 
 if __name__ == "__main__":

@@ -15,16 +15,14 @@ folders with inotify and kills the program at the first touch of a file there: a
 in place would then be found empty or cut short.
 """
 
-import ctypes
 import os
 import plistlib
 import random
-import select
 import tempfile
 import unittest
 from xml.parsers.expat import ExpatError
 
-from mindel import Mindel, bundle_path
+from mindel import FolderWatch, Mindel, bundle_path
 from test_preferences import AGENT_TEMPLATE
 
 SEED = 20261205
@@ -95,30 +93,6 @@ class Walk:
     def take(self, stored):
         if stored:
             self.state = stored[-1]
-
-
-class FolderWatch:
-    """Tells the moment a file in a folder is created, opened, changed or renamed into it, by
-    inotify: a kill that follows lands in the midst of the write that caused it."""
-
-    IN_MODIFY, IN_OPEN, IN_MOVED_TO, IN_CREATE = 0x2, 0x20, 0x80, 0x100
-
-    def __init__(self, folder):
-        self.libc = ctypes.CDLL(None, use_errno=True)
-        self.fd = self.libc.inotify_init1(os.O_CLOEXEC)
-        if self.fd < 0:
-            raise OSError(ctypes.get_errno(), "inotify_init1")
-        mask = self.IN_MODIFY | self.IN_OPEN | self.IN_MOVED_TO | self.IN_CREATE
-        if self.libc.inotify_add_watch(self.fd, os.fsencode(folder), mask) < 0:
-            os.close(self.fd)
-            raise OSError(ctypes.get_errno(), "inotify_add_watch")
-
-    def wait(self, timeout):
-        """True once something happened in the folder, False after timeout seconds."""
-        return bool(select.select([self.fd], [], [], timeout)[0])
-
-    def close(self):
-        os.close(self.fd)
 
 
 class CrashSurvivalTest(unittest.TestCase):

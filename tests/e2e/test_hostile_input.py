@@ -13,7 +13,7 @@ import tempfile
 import unittest
 from unittest import mock
 
-from mindel import Mindel, bundle_path, program_path
+from mindel import FolderWatch, Mindel, bundle_path, program_path
 
 ADD_KEY, CLEAR_KEY = "\u2303\u2325T", "\u2303\u2325/"
 CTRL_ALT = 4096 + 2048
@@ -265,7 +265,9 @@ class HostileInputTest(unittest.TestCase):
         mindel.send("close 1")
         self.assertEqual(self.stderr(mindel), errors, "the icons are reported once")
 
-    def test_an_empty_path_starts_no_program_and_still_keeps_the_agent_file(self):
+    def test_an_empty_path_finds_only_the_bundles_helpers(self):
+        autostart = os.path.join(self.home, ".config", "autostart")
+        os.makedirs(autostart)
         mindel = self.run_mindel(xml_prefs(dict(SETTINGS, Val7=2, Val18=2)), env={"PATH": ""})
         # The spoken reminder comes, unheard, and standard error says why, once.
         mindel.send("advance 4m")
@@ -273,18 +275,21 @@ class HostileInputTest(unittest.TestCase):
                          ['"This is a task reminder for Water the plants"'] * 2)
         self.assertEqual(self.stderr(mindel).count("reminders cannot be spoken"), 1,
                          "the missing speech command is reported once")
-        # Start at login writes and removes the agent file although launchctl is not found.
+        # Start at login works through the bundle's own launchctl, the only program found.
+        entry = os.path.join(autostart, "com.quorv.Mindel.desktop")
         mindel.send("menu 4")
-        mindel.send("click 1.14")
+        with FolderWatch(autostart) as watch:
+            mindel.send("click 1.14")
+            watch.wait_until(lambda: os.path.exists(entry), "the autostart entry")
         agent = os.path.join(self.home, "Library", "LaunchAgents", "com.quorv.Mindel.plist")
         self.assertTrue(os.path.exists(agent), "the agent file is written")
         self.assertEqual(self.read_prefs()["Val5"], 1)
         mindel.send("click 1.14")
         self.assertFalse(os.path.exists(agent), "the agent file is removed")
+        self.assertFalse(os.path.exists(entry), "and the autostart entry")
         self.assertEqual(self.read_prefs()["Val5"], 0)
-        self.assertEqual(mindel.recorded_calls(), [], "nothing is found to start")
-        self.assertEqual(self.stderr(mindel).count("launchctl cannot be started"), 2,
-                         "each launchctl that cannot start is reported")
+        self.assertEqual(mindel.recorded_calls(), [], "no stand-in is found")
+        self.assertNotIn("launchctl", self.stderr(mindel))
 
     # --- The terminal desktop's input ---
 

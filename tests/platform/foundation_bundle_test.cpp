@@ -32,6 +32,22 @@ TEST(NSBundle, FoundFromTheProgramPath) {
   EXPECT_EQ(near_miss.bundle_path, "/x/Tools.app/bin/sub") << "only X.app/Contents/MacOS counts";
 }
 
+TEST(NSBundle, HelpersGoLastOnPathAndOnlyOnce) {
+  const std::string helpers = "/opt/My Apps/Mindel.app/Contents/Helpers";
+  EXPECT_EQ(foundation::PathWithFolderAppended("/usr/bin:/bin", helpers),
+            "/usr/bin:/bin:" + helpers)
+      << "after what is there, so the system's programs win";
+  EXPECT_EQ(foundation::PathWithFolderAppended(nullptr, helpers), helpers) << "PATH unset";
+  EXPECT_EQ(foundation::PathWithFolderAppended("", helpers), helpers) << "PATH empty";
+  EXPECT_EQ(foundation::PathWithFolderAppended("/usr/bin:", helpers), "/usr/bin::" + helpers)
+      << "an empty element (the current folder) is kept as it was";
+  for (const std::string& path :
+       {helpers, "/bin:" + helpers, helpers + ":/bin", "/a:" + helpers + ":/b"}) {
+    EXPECT_EQ(foundation::PathWithFolderAppended(path.c_str(), helpers), path)
+        << "already there: unchanged";
+  }
+}
+
 TEST(NSBundle, ReadsInfoPlistAndAnswersItsPaths) {
   objc::AutoreleasePool pool;
   char pattern[] = "/tmp/mindel-bundle-XXXXXX";

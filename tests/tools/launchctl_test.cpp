@@ -142,7 +142,10 @@ TEST_F(Launchctl, LoadWritesAnAutostartEntryForTheBundleProgram) {
             "Name=Mindel\n"
             "Exec=\"/Applications/My Apps/Mindel.app/Contents/MacOS/Mindel\"\n"
             "Terminal=false\n"
-            "X-GNOME-Autostart-enabled=true\n");
+            "Hidden=false\n"
+            "X-GNOME-Autostart-enabled=true\n"
+            "X-Launchctl-Agent=" +
+                agent_ + "\n");
   EXPECT_EQ(errors_, "");
 
   // Loading again replaces the entry; unloading removes it, and again is no error.
@@ -191,6 +194,73 @@ TEST_F(Launchctl, ExecQuotesEveryCharacterTheDesktopEntryFormatReserves) {
                 .find("Name=org.example.echo\nExec=\"/bin/echo\" \"a b\\tc\\n\"\n"),
             std::string::npos)
       << ReadWhole(home_ + "/.config/autostart/org.example.echo.desktop");
+}
+
+TEST_F(Launchctl, AnInstalledBundleStartsThroughItsLauncherWithItsIcon) {
+  // P/lib/mindel/Mindel.app with P/bin/mindel linked to its program, as an install lays out.
+  const std::string prefix = home_ + "/pre fix é";
+  const std::string bundle = prefix + "/lib/mindel/Mindel.app";
+  const std::string program = bundle + "/Contents/MacOS/Mindel";
+  const std::string icon = bundle + "/Contents/Resources/app_fancy_icon.png";
+  ASSERT_TRUE(plist::WriteFileAtomically(program.c_str(), "#!/bin/sh\n"));
+  ASSERT_TRUE(plist::WriteFileAtomically(icon.c_str(), "png"));
+  ASSERT_TRUE(plist::WriteFileAtomically(
+      (bundle + "/Contents/Info.plist").c_str(),
+      plist::WriteXml(plist::Value::Dictionary(
+          {{u"CFBundleExecutable", plist::Value::String(u"Mindel")},
+           {u"CFBundleIconFile", plist::Value::String(u"app_fancy_icon.png")}}))));
+  ASSERT_EQ(mkdir((prefix + "/bin").c_str(), 0755), 0);
+  ASSERT_EQ(
+      symlink("../lib/mindel/Mindel.app/Contents/MacOS/Mindel", (prefix + "/bin/mindel").c_str()),
+      0);
+  WriteAgent(LaunchAgent("com.quorv.Mindel", bundle));
+  ASSERT_EQ(Run({"load", agent_}), 0) << errors_;
+  const std::string entry = ReadWhole(entry_);
+  EXPECT_NE(entry.find("\nExec=\"" + prefix + "/bin/mindel\"\nIcon=" + icon + "\n"),
+            std::string::npos)
+      << entry;
+
+  // A launcher that leads elsewhere is not this bundle's: the program is started directly.
+  ASSERT_EQ(remove((prefix + "/bin/mindel").c_str()), 0);
+  ASSERT_TRUE(plist::WriteFileAtomically((prefix + "/bin/mindel").c_str(), "#!/bin/sh\n"));
+  ASSERT_EQ(Run({"load", agent_}), 0) << errors_;
+  EXPECT_NE(ReadWhole(entry_).find("\nExec=\"" + program + "\"\n"), std::string::npos)
+      << ReadWhole(entry_);
+}
+
+TEST_F(Launchctl, AnEntryWrittenByHandIsNeitherReplacedNorRemoved) {
+  const std::string by_hand =
+      "[Desktop Entry]\nType=Application\nName=My Mindel\nExec=mindel --my-way\n";
+  ASSERT_TRUE(plist::WriteFileAtomically(entry_.c_str(), by_hand));
+  WriteAgent(LaunchAgent("com.quorv.Mindel", "/opt/Mindel.app"));
+  EXPECT_NE(Run({"load", agent_}), 0);
+  EXPECT_NE(errors_.find("not written by launchctl"), std::string::npos) << errors_;
+  EXPECT_EQ(errors_.find('\n'), errors_.size() - 1) << "one line: " << errors_;
+  EXPECT_NE(Run({"unload", agent_}), 0);
+  EXPECT_EQ(ReadWhole(entry_), by_hand) << "the entry is the user's and stays as it was";
+
+  // Once the user removes it, launchctl's own entry comes and goes again.
+  ASSERT_EQ(remove(entry_.c_str()), 0);
+  ASSERT_EQ(Run({"load", agent_}), 0) << errors_;
+  ASSERT_EQ(Run({"load", agent_}), 0) << "its own entry is replaced: " << errors_;
+  ASSERT_EQ(Run({"unload", agent_}), 0) << errors_;
+  EXPECT_FALSE(Exists(entry_));
+}
+
+TEST_F(Launchctl, DesktopFileValidateAcceptsTheEntries) {
+  if (system("command -v desktop-file-validate >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "desktop-file-validate (desktop-file-utils) is not installed";
+  }
+  for (const std::string& bundle : {std::string("/opt/Mindel.app"),
+                                    std::string("/tmp/R&D \"q\" $HOME `x` 100% a\\b/Mindel.app"),
+                                    std::string("/tmp/tab\there/Mindel.app")}) {
+    WriteAgent(LaunchAgent("com.quorv.Mindel", bundle));
+    ASSERT_EQ(Run({"load", agent_}), 0) << errors_;
+    const std::string command =
+        "desktop-file-validate '" + entry_ + "' >'" + home_ + "/v.txt' 2>&1";
+    EXPECT_EQ(system(command.c_str()), 0) << ReadWhole(home_ + "/v.txt") << ReadWhole(entry_);
+    EXPECT_EQ(ReadWhole(home_ + "/v.txt"), "") << "no warnings either for " << bundle;
+  }
 }
 
 TEST_F(Launchctl, UnloadWorksFromTheFileNameWhenTheAgentIsGone) {

@@ -1,6 +1,8 @@
 // launchctl for Linux: `launchctl load PATH` turns a launch agent property list
 // into an XDG autostart entry <config>/autostart/<Label>.desktop that starts the
-// agent's program at login, and `launchctl unload PATH` removes that entry.
+// agent's program at login, and `launchctl unload PATH` removes that entry. An entry
+// that launchctl did not write (one without its X-Launchctl-Agent key) is never replaced
+// or removed.
 //
 // Index:
 //   --- Reading the launch agent ---
@@ -8,12 +10,14 @@
 //   --- The desktop entry ---
 //   --- Commands ---
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,28 +116,76 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() > suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-// The program inside a bundle: Contents/MacOS/ and the executable its
-// Info.plist names, or else the bundle's name without ".app".
-std::string BundleProgram(std::string bundle) {
-  while (bundle.size() > 1 && bundle.back() == '/') bundle.pop_back();
-  std::string_view stem = BaseName(bundle);
+std::string Parent(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos || slash == 0 ? std::string()
+                                                       : std::string(path.substr(0, slash));
+}
+
+std::string RealPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+  return real ? std::string(real.get()) : std::string();
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// What an autostart entry needs to know of a bundle.
+struct Bundle {
+  std::string name;     // the bundle's name without ".app"
+  std::string program;  // the file to start
+  std::string icon;     // its icon file, or "" when it names none that exists
+};
+
+// An installed bundle P/lib/<name>/<Name>.app is started as P/bin/<name>, a link to its
+// program that stays right when the bundle moves on an upgrade; "" when the bundle is not
+// installed that way.
+std::string InstalledLauncher(const std::string& bundle, const std::string& program) {
+  const std::string folder = Parent(bundle);  // P/lib/<name>
+  const std::string lib = Parent(folder);
+  if (folder.empty() || lib.empty() || BaseName(lib) != "lib") return "";
+  const std::string launcher = Parent(lib) + "/bin/" + std::string(BaseName(folder));
+  const std::string target = RealPath(program);
+  return !target.empty() && RealPath(launcher) == target ? launcher : "";
+}
+
+// The bundle's program: its installed launcher, else Contents/MacOS/ and the executable its
+// Info.plist names, or the bundle's name; its icon is the file Info.plist names in
+// Contents/Resources.
+Bundle ReadBundle(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  Bundle bundle;
+  std::string_view stem = BaseName(path);
   stem.remove_suffix(4);  // ".app"
-  std::string executable(stem);
+  bundle.name = std::string(stem);
+  std::string executable = bundle.name;
   plist::Value info;
-  if (plist::ReadFile((bundle + "/Contents/Info.plist").c_str(), &info) == plist::ReadResult::Ok) {
+  if (plist::ReadFile((path + "/Contents/Info.plist").c_str(), &info) == plist::ReadResult::Ok) {
     const std::string named = StringAt(info, u"CFBundleExecutable");
     if (UsableLabel(named)) executable = named;
+    const std::string icon = StringAt(info, u"CFBundleIconFile");
+    if (UsableLabel(icon) && IsFile(path + "/Contents/Resources/" + icon)) {
+      bundle.icon = path + "/Contents/Resources/" + icon;
+    }
   }
-  return bundle + "/Contents/MacOS/" + executable;
+  bundle.program = path + "/Contents/MacOS/" + executable;
+  const std::string launcher = InstalledLauncher(path, bundle.program);
+  if (!launcher.empty()) bundle.program = launcher;
+  return bundle;
 }
 
 // The command line that does on Linux what the agent does on macOS. The
 // program's own agent runs "/usr/bin/open BUNDLE", which becomes the bundle's
 // program itself; open with one other path or address is left to xdg-open.
-// *name receives the entry's display name: the bundle's, else the label.
-bool LinuxCommand(const Agent& agent, std::vector<std::string>* command, std::string* name) {
+// *name receives the entry's display name (the bundle's, else the label) and *icon the
+// bundle's icon file, or "".
+bool LinuxCommand(const Agent& agent, std::vector<std::string>* command, std::string* name,
+                  std::string* icon) {
   const std::vector<std::string>& arguments = agent.arguments;
   *name = agent.label;
+  icon->clear();
   if (arguments[0] != "/usr/bin/open" && arguments[0] != "open") {
     *command = arguments;
     return true;
@@ -144,8 +196,10 @@ bool LinuxCommand(const Agent& agent, std::vector<std::string>* command, std::st
   }
   const std::string_view target = BaseName(arguments[1]);
   if (EndsWith(target, ".app")) {
-    *command = {BundleProgram(arguments[1])};
-    *name = std::string(target.substr(0, target.size() - 4));
+    const Bundle bundle = ReadBundle(arguments[1]);
+    *command = {bundle.program};
+    *name = bundle.name;
+    *icon = bundle.icon;
   } else {
     *command = {"xdg-open", arguments[1]};
   }
@@ -196,25 +250,57 @@ std::string EscapeValue(std::string_view value) {
   return escaped;
 }
 
-std::string DesktopEntry(const std::string& name, std::vector<std::string> command) {
+// The key that marks an entry as launchctl's own, with the agent it was made from.
+constexpr std::string_view kOwnerKey = "X-Launchctl-Agent=";
+
+// What goes into an autostart entry.
+struct Entry {
+  std::string name;                  // Name
+  std::vector<std::string> command;  // Exec, one string per argument, never empty
+  std::string icon;                  // Icon, or "" for none
+  std::string agent;                 // the launch agent's path, under kOwnerKey
+};
+
+std::string DesktopEntry(Entry entry) {
   // GLib looks for an entry's program before it turns "%%" back into "%", and
   // ignores the entry when it finds none; such a program is started by env.
-  if (command[0].find('%') != std::string::npos) command.insert(command.begin(), "env");
+  if (entry.command[0].find('%') != std::string::npos) {
+    entry.command.insert(entry.command.begin(), "env");
+  }
   std::string exec;
-  for (const std::string& argument : command) {
+  for (const std::string& argument : entry.command) {
     if (!exec.empty()) exec.push_back(' ');
     exec += QuoteArgument(argument);
   }
-  return "[Desktop Entry]\n"
-         "Type=Application\n"
-         "Name=" +
-         EscapeValue(name) +
-         "\n"
-         "Exec=" +
-         EscapeValue(exec) +
-         "\n"
-         "Terminal=false\n"
-         "X-GNOME-Autostart-enabled=true\n";
+  std::string text = "[Desktop Entry]\nType=Application\nName=" + EscapeValue(entry.name) +
+                     "\nExec=" + EscapeValue(exec) + "\n";
+  if (!entry.icon.empty()) text += "Icon=" + EscapeValue(entry.icon) + "\n";
+  text +=
+      "Terminal=false\n"
+      "Hidden=false\n"
+      "X-GNOME-Autostart-enabled=true\n";
+  text.append(kOwnerKey).append(EscapeValue(entry.agent)).push_back('\n');
+  return text;
+}
+
+enum class Owner { None, Launchctl, Someone };
+
+// Who wrote the entry at path: nobody (there is none, or its folder cannot be searched, which
+// writing reports), launchctl, or someone else (an entry written by hand or by another
+// program, or one that cannot be read).
+Owner EntryOwner(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return Owner::None;
+  if (!S_ISREG(st.st_mode)) return Owner::Someone;
+  FILE* file = fopen(path.c_str(), "r");
+  if (!file) return Owner::Someone;
+  Owner owner = Owner::Someone;
+  char line[4096];
+  while (owner == Owner::Someone && fgets(line, sizeof line, file)) {
+    if (std::string_view(line).substr(0, kOwnerKey.size()) == kOwnerKey) owner = Owner::Launchctl;
+  }
+  fclose(file);
+  return owner;
 }
 
 // $XDG_CONFIG_HOME/autostart, else ~/.config/autostart; "" without a home folder.
@@ -245,13 +331,19 @@ std::string EntryPath(const std::string& label) {
 
 int Load(const std::string& path) {
   Agent agent;
-  std::vector<std::string> command;
-  std::string name;
-  if (!ReadAgent(path, &agent) || !LinuxCommand(agent, &command, &name)) return kFailure;
-  const std::string entry = EntryPath(agent.label);
-  if (entry.empty()) return kFailure;
-  if (!plist::WriteFileAtomically(entry.c_str(), DesktopEntry(name, command))) {
-    Complain(entry + ": cannot write: " + strerror(errno));
+  Entry entry;
+  if (!ReadAgent(path, &agent) || !LinuxCommand(agent, &entry.command, &entry.name, &entry.icon)) {
+    return kFailure;
+  }
+  const std::string entry_path = EntryPath(agent.label);
+  if (entry_path.empty()) return kFailure;
+  if (EntryOwner(entry_path) == Owner::Someone) {
+    Complain(entry_path + ": not written by launchctl, so it is left as it is");
+    return kFailure;
+  }
+  entry.agent = path;
+  if (!plist::WriteFileAtomically(entry_path.c_str(), DesktopEntry(entry))) {
+    Complain(entry_path + ": cannot write: " + strerror(errno));
     return kFailure;
   }
   return kSuccess;
@@ -274,8 +366,12 @@ int Unload(const std::string& path) {
   }
   const std::string entry = EntryPath(label);
   if (entry.empty()) return kFailure;
-  // An entry that is not there is already unloaded.
-  if (unlink(entry.c_str()) != 0 && errno != ENOENT) {
+  if (EntryOwner(entry) == Owner::Someone) {
+    Complain(entry + ": not written by launchctl, so it is left as it is");
+    return kFailure;
+  }
+  // An entry that is not there (nor its folder) is already unloaded.
+  if (unlink(entry.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR) {
     Complain(entry + ": cannot remove: " + strerror(errno));
     return kFailure;
   }

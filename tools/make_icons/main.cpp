@@ -1,5 +1,8 @@
-// Draws Mindel's three icons and writes them as PNG files into the folder given:
-//   make_icons DIR   writes DIR/app_icon.png, DIR/inv_app_icon.png, DIR/app_fancy_icon.png
+// Draws Mindel's icons:
+//   make_icons DIR           writes DIR/app_icon.png, DIR/inv_app_icon.png, DIR/app_fancy_icon.png
+//   make_icons --theme DIR   writes the desktop's icons in the hicolor theme layout:
+//                            DIR/<n>x<n>/apps/com.quorv.Mindel.png (16 to 512 pixels) and the
+//                            panel glyph DIR/symbolic/apps/com.quorv.Mindel-symbolic.svg
 //
 // The design is a bell (a reminder) with a check mark cut through it (the one task). The
 // status icons are template glyphs, 40 by 40 pixels at 144 dots per inch (20 by 20 points):
@@ -11,10 +14,13 @@
 //   --- Geometry ---   the shapes, in unit coordinates (0..1, y downward)
 //   --- Painting ---   coverage by supersampling, layers, blur
 //   --- PNG ---        writing with libpng, with the pHYs resolution
-//   --- Icons ---      the three pictures
+//   --- SVG ---        the glyph as a vector picture, for the symbolic icon
+//   --- Icons ---      the pictures
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -52,10 +58,20 @@ bool InRoundedRect(Vec p, double left, double top, double right, double bottom, 
 }
 
 // The bell: a round crown flaring into a wide rim, a knob on top, a clapper below.
+constexpr double kCentre = 0.5;
+constexpr double kCrownY = 0.40, kCrownRadius = 0.23;  // the upper half-circle
+constexpr double kRimY = 0.69, kFlare = 0.11;          // widening down to the rim
+struct Box {
+  double left, top, right, bottom, radius;
+};
+constexpr Box kLip{0.12, 0.67, 0.88, 0.755, 0.04};  // the rim's lip
+struct Disc {
+  Vec centre;
+  double radius;
+};
+constexpr Disc kClapper{{kCentre, 0.85}, 0.065}, kKnob{{kCentre, 0.155}, 0.055};
+
 bool InBell(Vec p) {
-  constexpr double kCentre = 0.5;
-  constexpr double kCrownY = 0.40, kCrownRadius = 0.23;  // the upper half-circle
-  constexpr double kRimY = 0.69, kFlare = 0.11;          // widening down to the rim
   const double dx = std::fabs(p.x - kCentre);
   bool body = false;
   if (p.y >= kCrownY - kCrownRadius && p.y <= kCrownY) {
@@ -65,14 +81,15 @@ bool InBell(Vec p) {
     body = dx <= kCrownRadius + kFlare * t * t;
   }
   // The clapper hangs a little below the rim, so the two read apart even at 20 points.
-  return body || InRoundedRect(p, 0.12, 0.67, 0.88, 0.755, 0.04) ||
-         InCircle(p, {kCentre, 0.85}, 0.065) || InCircle(p, {kCentre, 0.155}, 0.055);
+  return body || InRoundedRect(p, kLip.left, kLip.top, kLip.right, kLip.bottom, kLip.radius) ||
+         InCircle(p, kClapper.centre, kClapper.radius) || InCircle(p, kKnob.centre, kKnob.radius);
 }
 
-// The check mark cut through the bell's body.
+// The check mark cut through the bell's body: two strokes with round ends.
+constexpr Vec kStart{0.355, 0.475}, kCorner{0.46, 0.575}, kEnd{0.645, 0.36};
+constexpr double kHalfWidth = 0.047;
+
 bool InCheck(Vec p) {
-  constexpr Vec kStart{0.355, 0.475}, kCorner{0.46, 0.575}, kEnd{0.645, 0.36};
-  constexpr double kHalfWidth = 0.047;
   return DistanceToSegment(p, kStart, kCorner) <= kHalfWidth ||
          DistanceToSegment(p, kCorner, kEnd) <= kHalfWidth;
 }
@@ -205,9 +222,54 @@ bool WritePng(const std::string& path, int size, const std::vector<png_byte>& rg
   return std::fclose(file) == 0;
 }
 
+// --- SVG ---
+
+// The glyph in a 16-point square, drawn in the theme's foreground grey, which the desktop
+// recolours for symbolic icons. The flare of the bell is a parabola, so one quadratic curve
+// draws it exactly; the check mark is a stroke cut out through a mask.
+std::string GlyphSvg() {
+  const double flare_end = kCentre + kCrownRadius + kFlare;
+  const double bend_y = (kCrownY + kRimY) / 2;  // control point: vertical start, parabola end
+  char path[1024];
+  std::snprintf(path, sizeof path,
+                "M %.4g %.4g A %.4g %.4g 0 0 1 %.4g %.4g Q %.4g %.4g %.4g %.4g "
+                "L %.4g %.4g Q %.4g %.4g %.4g %.4g Z",
+                kCentre - kCrownRadius, kCrownY, kCrownRadius, kCrownRadius, kCentre + kCrownRadius,
+                kCrownY, kCentre + kCrownRadius, bend_y, flare_end, kRimY, 1 - flare_end, kRimY,
+                kCentre - kCrownRadius, bend_y, kCentre - kCrownRadius, kCrownY);
+  char shapes[1024];
+  std::snprintf(shapes, sizeof shapes,
+                "<rect x=\"%.4g\" y=\"%.4g\" width=\"%.4g\" height=\"%.4g\" rx=\"%.4g\"/>"
+                "<circle cx=\"%.4g\" cy=\"%.4g\" r=\"%.4g\"/>"
+                "<circle cx=\"%.4g\" cy=\"%.4g\" r=\"%.4g\"/>",
+                kLip.left, kLip.top, kLip.right - kLip.left, kLip.bottom - kLip.top, kLip.radius,
+                kClapper.centre.x, kClapper.centre.y, kClapper.radius, kKnob.centre.x,
+                kKnob.centre.y, kKnob.radius);
+  char check[512];
+  std::snprintf(check, sizeof check,
+                "<polyline points=\"%.4g,%.4g %.4g,%.4g %.4g,%.4g\" fill=\"none\" "
+                "stroke=\"#000\" stroke-width=\"%.4g\" stroke-linecap=\"round\" "
+                "stroke-linejoin=\"round\"/>",
+                kStart.x, kStart.y, kCorner.x, kCorner.y, kEnd.x, kEnd.y, 2 * kHalfWidth);
+  return std::string(
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\" "
+             "viewBox=\"0 0 1 1\">\n"
+             "<mask id=\"check\"><rect width=\"1\" height=\"1\" fill=\"#fff\"/>") +
+         check + "</mask>\n<g fill=\"#2e3436\" mask=\"url(#check)\"><path d=\"" + path + "\"/>" +
+         shapes + "</g>\n</svg>\n";
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
 // --- Icons ---
 
 constexpr png_uint_32 k144Dpi = 5669;  // pixels per metre: 2 pixels per point
+constexpr png_uint_32 k72Dpi = 2835;   // one pixel per point
 
 Picture StatusGlyph(Colour ink) {
   Picture picture = NewPicture(40);
@@ -215,9 +277,10 @@ Picture StatusGlyph(Colour ink) {
   return picture;
 }
 
-Picture FancyIcon() {
-  constexpr int kSize = 128;
+// The application icon at kSize pixels a side; the shadow's softness scales with it.
+Picture FancyIcon(int kSize = 128) {
   constexpr int kSamples = 4;
+  const int blur = std::max(1, kSize / 64);
   Picture picture = NewPicture(kSize);
   // A rounded square with a warm vertical gradient, slightly lighter at the top left.
   const Shape tile = [](Vec p) { return InRoundedRect(p, 0.08, 0.08, 0.92, 0.92, 0.19); };
@@ -228,7 +291,7 @@ Picture FancyIcon() {
   // The bell, 64% of the tile, with a soft shadow below it.
   constexpr double kLeft = 0.18, kTop = 0.17, kExtent = 0.64;
   const std::vector<double> shadow =
-      Blur(Coverage(kSize, 4, InGlyph, kLeft, kTop + 0.025, kExtent), kSize, 2);
+      Blur(Coverage(kSize, 4, InGlyph, kLeft, kTop + 0.025, kExtent), kSize, blur);
   Paint(
       picture, shadow, [](Vec) { return Hex(0x8A1F2B); }, 0.35);
   Paint(picture, Coverage(kSize, kSamples, InGlyph, kLeft, kTop, kExtent), [](Vec p) {
@@ -239,9 +302,40 @@ Picture FancyIcon() {
 
 }  // namespace
 
+namespace {
+
+bool MakeFolder(const std::string& path) {
+  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+// The desktop's icons in the hicolor layout under dir.
+int WriteThemeIcons(const std::string& dir) {
+  constexpr int kSizes[] = {16, 22, 24, 32, 48, 64, 128, 256, 512};
+  for (int size : kSizes) {
+    const std::string folder = dir + "/" + std::to_string(size) + "x" + std::to_string(size);
+    const std::string path = folder + "/apps/com.quorv.Mindel.png";
+    const Picture picture = FancyIcon(size);
+    if (!MakeFolder(dir) || !MakeFolder(folder) || !MakeFolder(folder + "/apps") ||
+        !WritePng(path, size, Bytes(picture), k72Dpi)) {
+      std::fprintf(stderr, "make_icons: cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  const std::string symbolic = dir + "/symbolic/apps/com.quorv.Mindel-symbolic.svg";
+  if (!MakeFolder(dir + "/symbolic") || !MakeFolder(dir + "/symbolic/apps") ||
+      !WriteText(symbolic, GlyphSvg())) {
+    std::fprintf(stderr, "make_icons: cannot write %s\n", symbolic.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--theme") return WriteThemeIcons(argv[2]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_icons DIR\n");
+    std::fprintf(stderr, "usage: make_icons DIR\n       make_icons --theme DIR\n");
     return 2;
   }
   const std::string dir = argv[1];
