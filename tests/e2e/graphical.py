@@ -76,8 +76,8 @@ def _read_line(stream, what, timeout=TIMEOUT_SECONDS):
 class Session:
     """A private X server and session bus with temporary folders. Use as a context manager."""
 
-    def __init__(self, x_server=True):
-        self.dir = tempfile.mkdtemp(prefix="mindel-graphical-")
+    def __init__(self, x_server=True, folder=None):
+        self.dir = tempfile.mkdtemp(prefix="mindel-graphical-", dir=folder)
         self.home = os.path.join(self.dir, "home")
         self.xdg = {name: os.path.join(self.dir, folder) for name, folder in (
             ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
