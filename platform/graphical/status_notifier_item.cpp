@@ -3,8 +3,12 @@
 // Index: introspection, lifetime and the watcher, properties, refresh.
 #include "platform/graphical/status_notifier_item.h"
 
-#include <cstdio>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/appkit/png_writer.h"
 #include "platform/foundation/string.h"
 #include "platform/objc/objc.h"
 
@@ -122,6 +126,7 @@ StatusNotifierItem::~StatusNotifierItem() {
   if (watch_) g_bus_unwatch_name(watch_);
   if (registration_) g_dbus_connection_unregister_object(bus_, registration_);
   objc::Release(look_.image);
+  if (!icon_name_.empty()) unlink((icon_folder_ + "/" + icon_name_ + ".png").c_str());
 }
 
 void StatusNotifierItem::OnWatcherAppeared(GDBusConnection* bus, const char*, const char*,
@@ -182,8 +187,10 @@ GVariant* StatusNotifierItem::Property(const char* name) {
   if (property == "WindowId") return g_variant_new_int32(0);
   if (property == "IconPixmap") return PixmapsOf(look_.icon);
   if (property == "OverlayIconPixmap" || property == "AttentionIconPixmap") return PixmapsOf({});
-  if (property == "IconThemePath" || property == "IconName" || property == "OverlayIconName" ||
-      property == "AttentionIconName" || property == "AttentionMovieName") {
+  if (property == "IconThemePath") return g_variant_new_string(icon_folder_.c_str());
+  if (property == "IconName") return g_variant_new_string(icon_name_.c_str());
+  if (property == "OverlayIconName" || property == "AttentionIconName" ||
+      property == "AttentionMovieName") {
     return g_variant_new_string("");
   }
   if (property == "ToolTip") {
@@ -197,6 +204,60 @@ GVariant* StatusNotifierItem::Property(const char* name) {
   }
   if (property == "XAyatanaOrderingIndex") return g_variant_new_uint32(0);
   return nullptr;
+}
+
+// --- The icon file ---
+
+namespace {
+
+// The folders of icon files made by this process, removed at exit.
+std::vector<std::string>& IconFolders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+void RemoveIconFolders() {
+  for (const std::string& folder : IconFolders()) {
+    if (GDir* dir = g_dir_open(folder.c_str(), 0, nullptr)) {
+      while (const char* name = g_dir_read_name(dir)) {
+        unlink((folder + "/" + name).c_str());
+      }
+      g_dir_close(dir);
+    }
+    rmdir(folder.c_str());
+  }
+}
+
+}  // namespace
+
+void StatusNotifierItem::WriteIconFile() {
+  const std::string old_name = icon_name_;
+  icon_name_.clear();
+  if (icon_folder_.empty()) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string base = runtime && runtime[0] == '/' ? runtime : g_get_tmp_dir();
+    const std::string folder = base + "/" + id_ + "-" + std::to_string(getpid());
+    if (g_mkdir_with_parents(folder.c_str(), 0700) == 0) {
+      icon_folder_ = folder;
+      if (IconFolders().empty()) std::atexit(&RemoveIconFolders);
+      IconFolders().push_back(folder);
+    }
+  }
+  if (!icon_folder_.empty() && !look_.icon.empty()) {
+    const IconPixmap& largest = look_.icon.back();
+    std::vector<uint8_t> rgba(largest.argb.size());
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+      rgba[i] = largest.argb[i + 1];
+      rgba[i + 1] = largest.argb[i + 2];
+      rgba[i + 2] = largest.argb[i + 3];
+      rgba[i + 3] = largest.argb[i];
+    }
+    const std::string name = id_ + "-" + std::to_string(++icon_serial_);
+    const std::string path = icon_folder_ + "/" + name + ".png";
+    const auto side = static_cast<uint32_t>(largest.size);
+    if (WritePngFile(path.c_str(), rgba.data(), side, side, 0)) icon_name_ = name;
+  }
+  if (!old_name.empty()) unlink((icon_folder_ + "/" + old_name + ".png").c_str());
 }
 
 // --- Refresh ---
@@ -236,6 +297,7 @@ void StatusNotifierItem::Refresh(id item, const std::string& status_line, uint32
   objc::Retain(look.image);
   objc::Release(look_.image);
   look_ = std::move(look);
+  if (new_icon) WriteIconFile();
   if (new_label) {
     Emit("XAyatanaNewLabel", g_variant_new("(ss)", look_.label.c_str(), look_.label.c_str()));
   }

@@ -47,12 +47,19 @@ class StatusNotifierItem {
 
   GVariant* Property(const char* name);  // floating; null for an unknown name
 
+  // The folder of the icon file (IconThemePath) and its name (IconName): hosts that only
+  // look icons up by name (Ayatana's indicator service) find the item's picture there.
+  const std::string& IconFolder() const { return icon_folder_; }
+  const std::string& IconName() const { return icon_name_; }
+
  private:
   static void OnWatcherAppeared(GDBusConnection* bus, const char* name, const char* owner,
                                 gpointer self);
   static void OnWatcherVanished(GDBusConnection* bus, const char* name, gpointer self);
   static void OnRegistered(GObject* bus, GAsyncResult* result, gpointer self);
   void Emit(const char* signal, GVariant* parameters);
+  // Writes the largest pixmap as a PNG file under a fresh name, removing the last one.
+  void WriteIconFile();
 
   GDBusConnection* bus_;       // not owned
   std::string menu_path_;      // the dbusmenu object
@@ -65,4 +72,7 @@ class StatusNotifierItem {
   bool registered_ = false;
   GCancellable* pending_ = nullptr;  // the registration call under way; owned
   StatusItemLook look_;              // what the panel was last told
+  std::string icon_folder_;   // $XDG_RUNTIME_DIR/com.quorv.Mindel-<pid>; "" before the first icon
+  std::string icon_name_;     // the icon file's name without ".png"; "" when none
+  unsigned icon_serial_ = 0;  // every icon name is new, so hosts never show a cached picture
 };

@@ -57,6 +57,10 @@ class GraphicalPanelTest(unittest.TestCase):
             self.assertEqual((height, len(data)), (width, width * width * 4))
         self.assertEqual(opaque_colours(pixmaps[sizes.index(22)]), {(0, 0, 0)},
                          "the template glyph is black on a light panel")
+        # Hosts that look icons up by name find the same picture as a file.
+        icon_file = os.path.join(item.prop("IconThemePath"), item.prop("IconName") + ".png")
+        with open(icon_file, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
         layout = item.layout()
         labels = [props.get("label", props.get("type")) for _, props in layout]
@@ -161,8 +165,11 @@ class GraphicalPanelTest(unittest.TestCase):
     def test_quit_and_the_session_ending_end_the_program_with_code_0(self):
         mindel = self.start(prefs(task="Go home"))
         item = self.watcher.wait_for_item()
+        icon_folder = item.prop("IconThemePath")
+        self.assertTrue(os.listdir(icon_folder))
         item.click("Quit")
         self.assertEqual(mindel.wait_exit("Quit"), 0)
+        self.assertFalse(os.path.exists(icon_folder), "the icon file goes with the program")
         (has_owner,) = self.session.bus.call_sync(
             "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
             "NameHasOwner", GLib.Variant("(s)", (item.service,)), None, 0, -1, None).unpack()

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/appkit/png_writer.h"
+
 namespace {
 
 // --- Geometry ---
@@ -198,28 +200,10 @@ std::vector<png_byte> Bytes(const Picture& picture) {
 
 // --- PNG ---
 
-// Writes RGBA rows with a resolution of pixels_per_metre in both directions.
 bool WritePng(const std::string& path, int size, const std::vector<png_byte>& rgba,
               png_uint_32 pixels_per_metre) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
-    // libpng reports its errors by jumping back here.
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_pHYs(png, info, pixels_per_metre, pixels_per_metre, PNG_RESOLUTION_METER);
-  png_write_info(png, info);
-  for (int y = 0; y < size; ++y) png_write_row(png, rgba.data() + y * size * 4);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  return WritePngFile(path.c_str(), rgba.data(), static_cast<uint32_t>(size),
+                      static_cast<uint32_t>(size), pixels_per_metre);
 }
 
 // --- SVG ---
