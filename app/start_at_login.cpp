@@ -6,9 +6,9 @@
 #include "core/file.h"
 #include "core/filesystem.h"
 #include "core/process.h"
-#include "core/strings.h"
 #include "core/temp_buffer.h"
 #include "core/text.h"
+#include "core/utf.h"
 #include "gui/selector_bridge.h"
 
 const char16_t LaunchAgentLabel[] = u"com.quorv.Mindel";

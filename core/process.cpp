@@ -29,8 +29,8 @@
 #include "core/memory.h"
 #include "core/parameter_split.h"
 #include "core/program_search.h"
-#include "core/strings.h"
 #include "core/threads.h"
+#include "core/utf.h"
 
 // --- The process list ---
 

@@ -13,6 +13,7 @@
 
 #include "core/strings.h"
 #include "core/temp_buffer.h"
+#include "core/utf.h"
 
 // --- Helpers ---
 
