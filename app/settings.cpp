@@ -3,8 +3,8 @@
 #include "app/settings.h"
 
 #include "app/state.h"
-#include "core/strings.h"
 #include "core/temp_buffer.h"
+#include "core/utf.h"
 #include "gui/selector_bridge.h"
 
 namespace {

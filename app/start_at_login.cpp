@@ -6,9 +6,9 @@
 #include "core/file.h"
 #include "core/filesystem.h"
 #include "core/process.h"
-#include "core/strings.h"
 #include "core/temp_buffer.h"
 #include "core/text.h"
+#include "core/utf.h"
 #include "gui/selector_bridge.h"
 
 const char16_t LaunchAgentLabel[] = u"com.quorv.Mindel";
@@ -156,6 +156,8 @@ void RemoveAgent() {
 }  // namespace
 
 void SetStartAtLogin(int64_t login) {
+  // A stored value other than 0 or 1 toggles to neither (1 - 2 is -1): nothing is done.
+  if (login != 0 && login != 1) return;
   if (FindPaths() == 0) return;
   if (login == 1) {
     InstallAgent();

@@ -11,5 +11,5 @@ extern const char16_t LaunchAgentLabel[];
 extern const char16_t LaunchAgentTemplate[];
 
 // 1 installs the agent (writes ~/Library/LaunchAgents/<label>.plist and has launchctl load
-// it); 0 has launchctl unload it and deletes the file. Nothing is reported in either case.
+// it); 0 has launchctl unload it and deletes the file; any other value does neither.
 void SetStartAtLogin(int64_t login);

@@ -27,7 +27,7 @@ struct BlockAllocator {
   Batch* open_batches;        // batches with free items; new items come from the head
   ShareRecord* share_record;  // the sharing record of a shared allocator, else 0
   int64_t total_items;        // items in all batches
-  int64_t slot_size;      // item size rounded up to a multiple of 8, plus the 8-byte slot header
+  int64_t slot_size;      // item size rounded up to a multiple of 8 (at least 8), plus the header
   int32_t minimum_batch;  // smallest number of items per batch
   int32_t maximum_batch;  // largest number of items per batch
   int32_t locked;         // 1 when `mutex` guards the allocator
@@ -154,6 +154,8 @@ void DestroyUnshared(BlockAllocator* allocator) {
 BlockAllocator* CreateBlockAllocator(int64_t item_size, int32_t minimum_batch,
                                      int32_t maximum_batch, int flags) {
   if (item_size < 0 || item_size > (int64_t{1} << 40)) return nullptr;  // no sensible item
+  // An item holds at least the free-list link while it is given back: a size of 0 is one word.
+  if (item_size < 8) item_size = 8;
   const int64_t slot_size = ((item_size + 7) & ~int64_t{7}) + 8;
   if (!(flags & kBlockAllocatorShared)) {
     return CreateUnshared(slot_size, minimum_batch, maximum_batch, flags);

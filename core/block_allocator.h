@@ -12,7 +12,8 @@ enum : int {
   kBlockAllocatorShared = 4,  // share one allocator among all users of the same slot size and flags
 };
 
-// Returns 0 when memory runs out.
+// Items of item_size bytes; a size below 8 (0 included) is raised to one word, which a given-back
+// item needs for the free-list link. Returns 0 when memory runs out or item_size is negative.
 BlockAllocator* CreateBlockAllocator(int64_t item_size, int32_t minimum_batch,
                                      int32_t maximum_batch, int flags);
 // Drops one reference of a shared allocator (destroying it with the last one), or

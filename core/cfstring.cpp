@@ -20,8 +20,6 @@ int64_t CopyUnits(CFStringRef string, int64_t count, char16_t* destination) {
 
 }  // namespace
 
-// FIXME: the platform's CF string calls answer null until its classes are loaded (the first
-// class lookup loads them). The program's start-up has done that long before any conversion.
 CFStringRef StringToCFString(const char16_t* string) {
   static const char16_t kEmpty[1] = {0};
   if (!string) string = kEmpty;

@@ -13,6 +13,7 @@
 #include "core/registry.h"
 #include "core/strings.h"
 #include "core/text.h"
+#include "core/utf.h"
 
 // --- Registry and lookup ---
 

@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/strings.h"
 #include "core/temp_buffer.h"
+#include "core/utf.h"
 
 // --- Paths as UTF-8 ---
 

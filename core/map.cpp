@@ -79,13 +79,12 @@ void PrepareElement(Map* map, MapNode* node) {
   if (map->flags & kMapInitialise) DescriptorInitElement(ElementOf(node), map->descriptor);
 }
 
-// Makes node (found in slot behind predecessor, 0 for a chain head) current.
+// Makes node (found in slot behind predecessor, 0 for a chain head) current. The previous slot
+// is left as the last enumeration step set it: a deletion of a chain head resumes there.
 void MakeCurrent(Map* map, MapNode* node, int32_t slot, MapNode* predecessor) {
   map->current = node;
   map->current_slot = slot;
   map->predecessor = predecessor;
-  // The predecessor lies in the same slot, so a deletion resumes here.
-  map->previous_slot = slot;
 }
 
 // Links a new node for key at the head of its chain; 0 when no node (or no
@@ -292,6 +291,10 @@ void* MapDeleteCurrent(Map* map) {
   if (!map || !map->current) return nullptr;
   MapNode* node = map->current;
   MapNode** head = &map->buckets[map->current_slot];
+  // The slot the next enumeration step resumes from: the predecessor's. For a chain head that
+  // is the slot of the element the last step came from (or -1: from the start); a predecessor
+  // inside the chain lies in the deleted node's own slot.
+  int32_t resume_slot = map->previous_slot;
   if (*head == node) {
     *head = node->next;
   } else {
@@ -301,12 +304,12 @@ void* MapDeleteCurrent(Map* map) {
       MapNode* before = *head;
       while (before->next != node) before = before->next;
       map->predecessor = before;
-      map->previous_slot = map->current_slot;
     }
     map->predecessor->next = node->next;
+    resume_slot = map->current_slot;
   }
   map->current = map->predecessor;
-  map->current_slot = map->previous_slot;
+  map->current_slot = resume_slot;
   map->predecessor = nullptr;
   map->element_count--;
   ReleaseNode(map, node);

@@ -13,6 +13,7 @@
 
 #include "core/strings.h"
 #include "core/temp_buffer.h"
+#include "core/utf.h"
 
 // --- Helpers ---
 
@@ -103,8 +104,11 @@ void TextMiddle(const char16_t* string, int64_t start, int64_t count, int64_t of
   EndResult(offset, units);
 }
 
+// Clamped before the arithmetic, so that no start (not even the most negative) overflows:
+// a start below 1 counts from the first unit, as in the three-argument form.
 void TextMiddle(const char16_t* string, int64_t start, int64_t offset) {
-  TextMiddle(string, start, StringLength(string) - start + 1, offset);
+  const int64_t first = start < 1 ? 1 : start;
+  TextMiddle(string, first, StringLength(string) - first + 1, offset);
 }
 
 // --- Find ---

@@ -2,6 +2,8 @@
 // heap and temporary-buffer copies built on them, and FormatString.
 //
 // Index: UTF-16 to bytes; bytes to UTF-16; copies; FormatString.
+#include "core/utf.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>

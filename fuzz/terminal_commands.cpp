@@ -16,10 +16,10 @@
 #include "fuzz/fuzz_check.h"
 #include "platform/appkit/appkit.h"
 #include "platform/carbon/carbon.h"
-#include "platform/terminal/terminal_desktop.h"
-#include "platform/terminal/terminal_text.h"
 #include "platform/foundation/string.h"
 #include "platform/objc/references.h"
+#include "platform/terminal/terminal_desktop.h"
+#include "platform/terminal/terminal_text.h"
 
 namespace {
 
@@ -129,9 +129,16 @@ void CheckParsers(const std::string& line) {
 
 // The terminal desktop with its waiting switched off: the fuzzer hands it lines itself, and
 // the platform loop that drains events must never block on standard input.
+// Light, whatever the machine's desktop says, so that a run replays the same way anywhere.
+TerminalSettings FuzzSettings() {
+  TerminalSettings settings;
+  settings.appearance = TerminalAppearance::Light;
+  return settings;
+}
+
 class FuzzDesktop : public TerminalDesktop {
  public:
-  FuzzDesktop() : TerminalDesktop(-1, -1, TerminalSettings{}) {}
+  FuzzDesktop() : TerminalDesktop(-1, -1, FuzzSettings()) {}
   void Wait(double) override {}
 };
 

@@ -14,6 +14,7 @@
 #include "core/strings.h"
 #include "core/temp_buffer.h"
 #include "core/text.h"
+#include "core/utf.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

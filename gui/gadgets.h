@@ -1,7 +1,9 @@
 // Gadgets: the numbered controls program code places in runtime windows. This is what every
-// kind shares: the gadget record and registry, the functions-object class VoGadgetFunctions,
-// the tagged view classes, the gadget-list stack (VoGadgetList) that says where a new gadget
-// goes, and the number-taking operations. The kinds live in gadget_*.cpp.
+// kind shares: the gadget record and registry (gadgets.cpp), the functions-object class
+// VoGadgetFunctions (gadget_functions.cpp), the tagged view classes (gadget_views.cpp), the
+// gadget-list stack VoGadgetList that says where a new gadget goes (gadget_lists.cpp), freeing
+// (gadget_destruction.cpp) and the number-taking operations. The kinds live in the other
+// gadget_*.cpp files.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +61,15 @@ id GadgetView(int64_t gadget);
 void DestroyGadget(int64_t gadget);
 
 // --- Internal operations ---
+// The registry of gadget records by number; null before InitGadgets.
+struct ObjectRegistry;
+ObjectRegistry* GadgetRegistry();
+// Defines every gadget class once: the framework's, then the kinds'. InitGadgets and the first
+// gadget list call it.
+void InitGadgetClasses();
+// Class definitions of the framework, called by InitGadgetClasses.
+void DefineGadgetFunctionsClass();  // gadget_functions.cpp
+void DefineGadgetListClass();       // gadget_lists.cpp
 // Frees the record and functions object of a gadget exactly once (its view is marked so that
 // its own dealloc frees nothing more). Nothing when the number names no gadget.
 void FreeGadgetRecord(int64_t gadget);

@@ -6,24 +6,15 @@
 
 namespace {
 
-// Reads the characters of one message part, wide or narrow.
+// Reads the characters of one message part, wide or narrow. Only the low byte of a wide unit
+// takes part in names, so a unit whose low byte is 0 ends the part like its terminator, and one
+// whose low byte is a space is a space.
 struct PartReader {
   const unsigned char* bytes;  // the part
   int step;                    // 2 for a wide message, 1 for a narrow one
 
-  // The unit at index (whole unit, so that the terminator is found in either width).
-  unsigned Unit(int index) const {
-    if (step == 1) return bytes[index];
-    const unsigned char* at = bytes + 2 * index;
-    return at[0] | (at[1] << 8);  // little-endian units
-  }
+  char Char(int index) const { return static_cast<char>(bytes[index * step]); }
 };
-
-// The name character of a unit: only the low byte counts. Zero for a unit that is not the
-// terminator but whose low byte is 0: no name holds such a character, so the message is refused.
-char NameChar(unsigned unit) {
-  return static_cast<char>(unit & 0xFF);
-}
 
 // Makes the NSString for a "$" argument (autoreleased).
 id StringArgument(uint64_t word, bool wide) {
@@ -99,12 +90,17 @@ uint64_t SelectorSend(const SelectorMessage* message) {
   if (part_count == 0) return 0;
   const uint64_t* arguments = parts + part_count + 1;
 
-  // Width, decided once from part 1. A narrow part 1 of a single character would read as wide;
-  // no platform selector or class name is that short.
+  // Width, decided once from the second byte of part 1. A narrow part 1 of a single character
+  // would read as wide; no platform selector or class name is that short. An empty part 1 has
+  // no second byte to look at (a narrow one ends at its first): the first part that is not
+  // empty decides, and the empty one adds nothing to the selector.
   auto* first = reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(parts[0]));
-  if (first[0] == 0) return 0;  // an empty part 1 names nothing
-  bool wide = first[1] == 0;
-  int step = wide ? 2 : 1;
+  const unsigned char* decider = first;
+  for (int k = 1; decider[0] == 0 && k < part_count; ++k) {
+    decider = reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(parts[k]));
+  }
+  const bool wide = decider[0] == 0 || decider[1] == 0;
+  const int step = wide ? 2 : 1;
 
   // Receiver by name: "ClassName selector...".
   int part1_start = 0;  // index of the first selector character of part 1
@@ -112,12 +108,12 @@ uint64_t SelectorSend(const SelectorMessage* message) {
     PartReader reader{first, step};
     char name[kSelectorNameBytes];
     int length = 0;
-    unsigned unit;
-    while ((unit = reader.Unit(length)) != 0 && unit != ' ') {
-      if (length == kSelectorNameBytes - 1 || NameChar(unit) == 0) return 0;
-      name[length++] = NameChar(unit);
+    char c;
+    while ((c = reader.Char(length)) != 0 && c != ' ') {
+      if (length == kSelectorNameBytes - 1) return 0;
+      name[length++] = c;
     }
-    if (unit != ' ') return 0;  // no class name: nothing to send to
+    if (c != ' ') return 0;  // no class name: nothing to send to
     name[length] = 0;
     receiver = reinterpret_cast<id>(objc_lookUpClass(name));
     if (!receiver) return 0;
@@ -134,10 +130,10 @@ uint64_t SelectorSend(const SelectorMessage* message) {
                       step};
     int appended = 0;
     for (int i = k == 0 ? part1_start : 0;; ++i) {
-      unsigned unit = reader.Unit(i);
-      if (unit == 0) break;
-      if (selector_length == kSelectorNameBytes - 1 || NameChar(unit) == 0) return 0;
-      selector[selector_length++] = NameChar(unit);
+      const char c = reader.Char(i);
+      if (c == 0) break;
+      if (selector_length == kSelectorNameBytes - 1) return 0;
+      selector[selector_length++] = c;
       ++appended;
     }
     char last = appended > 0 ? selector[selector_length - 1] : 0;
@@ -150,7 +146,9 @@ uint64_t SelectorSend(const SelectorMessage* message) {
   int argument_count = part_count;
   if (selector_length == 0 || selector[selector_length - 1] != ':') --argument_count;
   if (argument_count == 0 && part_count == 1 && markers[0]) {
-    selector[selector_length++] = markers[0];  // a one-part name keeps its trailing mark
+    // A one-part name keeps its trailing mark. The message still counts as marked, so it takes
+    // the invocation path (a floating-point or structure result is then available).
+    selector[selector_length++] = markers[0];
     markers[0] = 0;
   }
   selector[selector_length] = 0;

@@ -8,7 +8,9 @@
 //   "@"  the argument is the address of the bytes to pass (doubles, sizes, rectangles);
 //   none the argument word itself is passed.
 // A message is wide (runtime strings of 16-bit units) when the second byte of part 1 is 0,
-// else narrow (8-bit characters). Messages without markers, with at most four arguments and
+// else narrow (8-bit characters); an empty part 1 leaves that to the first part that is not
+// empty. In a wide message only the low byte of each unit counts: a unit whose low byte is 0
+// ends its part. Messages without markers, with at most four arguments and
 // no result buffer take the direct path (objc_msgSend with 64-bit words); all others go through
 // an NSMethodSignature and an NSInvocation.
 //

@@ -14,11 +14,12 @@ namespace {
 
 // The state of one menu.
 struct MenuState {
-  id title = nil;                 // NSString, copied
-  std::vector<id> items;          // NSMenuItems, retained, top to bottom
-  id supermenu = nil;             // not retained
-  bool autoenables_items = true;  // stored; items keep the enabled flag they are given
-  id delegate = nil;              // not retained
+  id title = nil;         // NSString, copied
+  std::vector<id> items;  // NSMenuItems, retained, top to bottom
+  id supermenu = nil;     // not retained
+  bool autoenables_items =
+      true;           // items with an action are enabled by their target (menu_item.cpp)
+  id delegate = nil;  // not retained
 };
 
 Class gMenu;                  // NSMenu

@@ -15,7 +15,7 @@ struct MenuItemState {
   NSInteger tag = 0;                       // setTag:
   id target = nil;                         // not retained, as in Cocoa
   id represented_object = nil;             // retained
-  bool enabled = true;                     // setEnabled:
+  bool enabled = true;                     // setEnabled: (overruled in an autoenabling menu)
   bool separator = false;                  // made by +separatorItem
   bool hidden = false;                     // setHidden:
   NSInteger state = 0;                     // 0 off, 1 on, -1 mixed
@@ -97,8 +97,27 @@ id RepresentedObject(id self, SEL) {
 void SetRepresentedObject(id self, SEL, id object) {
   appkit::AssignRetained(&State(self).represented_object, object);
 }
+// Cocoa's automatic enabling, for an item of a menu that autoenables its items: an item with a
+// submenu is enabled; an item with an action is enabled exactly when its target (or, without
+// one, the object the application would send the action to) answers the action, and then as
+// that object's -validateMenuItem: says when it has one. An item without an action keeps its
+// own flag (Cocoa would disable it; the pop-up buttons' items, which choose through the
+// button's action, rely on staying enabled).
 BOOL IsEnabled(id self, SEL) {
-  return State(self).enabled ? YES : NO;
+  const MenuItemState& state = State(self);
+  if (!state.menu || !objc::Send<BOOL>(state.menu, "autoenablesItems")) {
+    return state.enabled ? YES : NO;
+  }
+  if (state.submenu) return YES;
+  if (!state.action) return state.enabled ? YES : NO;
+  id target = state.target;
+  if (target && !class_respondsToSelector(object_getClass(target), state.action)) return NO;
+  if (!target) target = objc::Send(NSApp, "targetForAction:", state.action);
+  if (!target) return NO;
+  if (class_respondsToSelector(object_getClass(target), sel_registerName("validateMenuItem:"))) {
+    return objc::Send<BOOL>(target, "validateMenuItem:", self);
+  }
+  return YES;
 }
 void SetEnabled(id self, SEL, BOOL on) {
   State(self).enabled = on != NO;

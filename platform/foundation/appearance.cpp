@@ -1,6 +1,6 @@
 // The global defaults domain and the desktop's light or dark preference behind
-// AppleInterfaceStyle. Only files and the environment are read, never a program, so start-up
-// never waits on the desktop.
+// AppleInterfaceStyle. Only files, the environment and the desktop's own answer are read, never
+// a program, so a lookup never waits on the desktop.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/desktop/desktop.h"
 #include "platform/foundation/user_defaults.h"
 
 namespace foundation {
@@ -42,7 +43,8 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The value of "key = value" in an ini-style file, lower-cased; "" when absent.
+// The value of "key = value" in an ini-style file, lower-cased; "" when absent. key is given in
+// lower case and matched without regard to case.
 std::string IniValue(const std::string& text, const std::string& key) {
   size_t start = 0;
   std::string found;
@@ -58,7 +60,7 @@ std::string IniValue(const std::string& text, const std::string& key) {
       while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front()))) {
         name.erase(0, 1);
       }
-      if (name == key) {
+      if (Lower(name) == key) {  // KDE writes ColorScheme
         found = line.substr(eq + 1);
         while (!found.empty() && std::isspace(static_cast<unsigned char>(found.front()))) {
           found.erase(0, 1);
@@ -103,7 +105,7 @@ std::u16string DesktopInterfaceStyle(const std::string& home) {
   return u"";
 }
 
-plist::Value ReadGlobalDomain(const std::string& home) {
+plist::Value ReadGlobalDomain(const std::string& home, DesktopAppearance desktop) {
   plist::Value global = plist::Value::Dictionary();
   if (!home.empty()) {
     plist::Value read;
@@ -119,9 +121,9 @@ plist::Value ReadGlobalDomain(const std::string& home) {
     plist::Set(&global, u"AppleInterfaceStyle", plist::Value::String(u"Dark"));
   } else if (forced == "light") {
     plist::Remove(&global, u"AppleInterfaceStyle");
-  } else if (!plist::Find(global, u"AppleInterfaceStyle")) {
-    std::u16string style = DesktopInterfaceStyle(home);
-    if (!style.empty()) plist::Set(&global, u"AppleInterfaceStyle", plist::Value::String(style));
+  } else if (desktop == DesktopAppearance::Asked && !plist::Find(global, u"AppleInterfaceStyle") &&
+             CurrentDesktop()->PrefersDark()) {
+    plist::Set(&global, u"AppleInterfaceStyle", plist::Value::String(u"Dark"));
   }
   return global;
 }

@@ -2,6 +2,10 @@
 // atomically on -synchronize when something changed; lookups fall back to the global domain
 // and then to registered defaults.
 //
+// The global domain is read afresh at every lookup that reaches it, so a change of the
+// appearance (the global preferences file, or the desktop's colour scheme) shows at the next
+// lookup of AppleInterfaceStyle; only that key asks the desktop.
+//
 // A file that cannot be read, or is damaged, reads as empty (or as what could be read) and is
 // left exactly as it is until the program writes a setting; that write replaces it whole.
 // Settings that cannot be stored (a missing home folder, one that cannot be written) live
@@ -30,9 +34,10 @@ namespace {
 
 // The instance variable of a defaults object.
 struct DefaultsFields {
+  std::string home;           // the home folder; "" when none is known
   std::string path;           // the application domain's file; "" when there is no home
   plist::Value domain;        // the application domain (a Dictionary)
-  plist::Value global;        // the global domain, read once (a Dictionary)
+  plist::Value global;        // the global domain as the last lookup read it (a Dictionary)
   plist::Value registration;  // registered defaults, never stored (a Dictionary)
   bool dirty = false;         // the domain changed since it was read or written
   bool damaged = false;       // the file was damaged: the next write replaces it
@@ -52,6 +57,9 @@ const plist::Value* Lookup(id self, id key) {
   const std::u16string& name = foundation::StringUnits(key);
   DefaultsFields& f = Fields(self);
   if (const plist::Value* v = plist::Find(f.domain, name)) return v;
+  f.global = foundation::ReadGlobalDomain(f.home, name == u"AppleInterfaceStyle"
+                                                      ? foundation::DesktopAppearance::Asked
+                                                      : foundation::DesktopAppearance::Ignored);
   if (const plist::Value* v = plist::Find(f.global, name)) return v;
   return plist::Find(f.registration, name);
 }
@@ -91,9 +99,10 @@ bool IsFolder(const std::string& path) {
 id Init(id self, SEL) {
   DefaultsFields& f = Fields(self);
   std::string home = foundation::HomeFolder();
+  f.home = home;
   f.domain = plist::Value::Dictionary();
+  f.global = plist::Value::Dictionary();
   f.registration = plist::Value::Dictionary();
-  f.global = foundation::ReadGlobalDomain(home);
   const std::string name = DomainName();
   if (home.empty()) {
     Report("no home folder is known: settings are kept for this run only");
@@ -211,6 +220,7 @@ BOOL BoolForKey(id self, SEL, id key) {
 id DictionaryRepresentation(id self, SEL) {
   DefaultsFields& f = Fields(self);
   plist::Value merged = f.registration;
+  f.global = foundation::ReadGlobalDomain(f.home, foundation::DesktopAppearance::Asked);
   for (const auto& [key, value] : f.global.dictionary) plist::Set(&merged, key, value);
   for (const auto& [key, value] : f.domain.dictionary) plist::Set(&merged, key, value);
   return foundation::ObjectFromPlist(merged);

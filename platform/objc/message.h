@@ -10,6 +10,8 @@
 //   objc::SendSuper<void>(self, VoWindowClass, "setTitle:", title);   // inside an override
 //
 // A nil receiver or a selector the receiver does not implement answers R{} and sends nothing.
+// In debug builds (without NDEBUG) the second is said on standard error, once per selector, as
+// Cocoa would raise: a misspelt selector must not fail unnoticed.
 #pragma once
 
 #include <cstring>
@@ -132,6 +134,10 @@ R SendThrough(Method method, id receiver, SEL sel, std::index_sequence<I...>, co
   }
 }
 
+// Says on standard error, in debug builds and once per selector, that receiver does not
+// implement sel. Nothing in release builds.
+void ReportUnrecognizedSelector(id receiver, SEL sel);
+
 // The class where a super send starts looking: the superclass of cls, on the metaclass side
 // when the receiver is a class object.
 Class SuperclassForSend(id self, Class cls);
@@ -144,7 +150,10 @@ template <class R = id, class... A>
 R Send(id receiver, SEL sel, const A&... args) {
   if (!receiver || !sel) return R();
   Method method = class_getInstanceMethod(object_getClass(receiver), sel);
-  if (!method) return R();
+  if (!method) {
+    detail::ReportUnrecognizedSelector(receiver, sel);
+    return R();
+  }
   return detail::SendThrough<R>(method, receiver, sel, std::index_sequence_for<A...>{}, args...);
 }
 

@@ -1,7 +1,10 @@
 // Methods and message sending: installing methods, the word path (objc_msgSend) and the
 // buffer path used by typed sends and invocations.
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "platform/objc/class_record.h"
 #include "platform/objc/message.h"
@@ -62,6 +65,19 @@ uint64_t CallMethodWithWords(Method method, id self, SEL sel, ...) {
       method->call_words(method->imp, self, sel, words, method->variadic ? &list : nullptr);
   va_end(list);
   return result;
+}
+
+void ReportUnrecognizedSelector([[maybe_unused]] id receiver, [[maybe_unused]] SEL sel) {
+#ifndef NDEBUG
+  static std::mutex mutex;                    // sends may come from the waiting threads too
+  static auto* reported = new std::set<SEL>;  // never destroyed: static destructors still send
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!reported->insert(sel).second) return;
+  const bool is_class = class_isMetaClass(object_getClass(receiver));
+  std::fprintf(stderr, "%c[%s %s]: unrecognized selector sent to %s %p\n", is_class ? '+' : '-',
+               class_getName(object_getClass(receiver)), sel_getName(sel),
+               is_class ? "class" : "instance", static_cast<void*>(receiver));
+#endif
 }
 
 Class SuperclassForSend(id self, Class cls) {

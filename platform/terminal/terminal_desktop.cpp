@@ -16,9 +16,9 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/terminal/terminal_windows.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/user_defaults.h"
+#include "platform/terminal/terminal_windows.h"
 
 namespace {
 
@@ -53,15 +53,14 @@ TerminalSettings TerminalSettingsFromEnvironment() {
   }
   const char* appearance = std::getenv("MINDEL_APPEARANCE");
   if (appearance && appearance[0]) {
+    settings.appearance = TerminalAppearance::Light;
     if (EqualsIgnoringCase(appearance, "dark")) {
-      settings.dark = true;
+      settings.appearance = TerminalAppearance::Dark;
     } else if (!EqualsIgnoringCase(appearance, "light")) {
       std::fprintf(stderr,
                    "mindel: MINDEL_APPEARANCE=\"%s\" is neither dark nor light; using light\n",
                    appearance);
     }
-  } else {
-    settings.dark = foundation::DesktopInterfaceStyle(foundation::HomeFolder()) == u"Dark";
   }
   return settings;
 }
@@ -218,8 +217,18 @@ NSRect TerminalDesktop::ScreenFrame(int index) {
   return NSMakeRect(0, 0, settings_.screen_size.width, settings_.screen_size.height);
 }
 
+// Without MINDEL_APPEARANCE the desktop's files are read at every question, so a change of the
+// colour scheme shows at the program's next look at the appearance.
 bool TerminalDesktop::PrefersDark() {
-  return settings_.dark;
+  switch (settings_.appearance) {
+    case TerminalAppearance::Dark:
+      return true;
+    case TerminalAppearance::Light:
+      return false;
+    case TerminalAppearance::FollowDesktop:
+      break;
+  }
+  return foundation::DesktopInterfaceStyle(foundation::HomeFolder()) == u"Dark";
 }
 
 // --- Reports ---

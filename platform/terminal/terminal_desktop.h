@@ -18,16 +18,24 @@
 #include "platform/desktop/desktop.h"
 #include "platform/terminal/terminal_text.h"
 
+// The appearance the terminal desktop asks for.
+enum class TerminalAppearance {
+  FollowDesktop,  // the Linux desktop's colour scheme, read from its files at every question
+  Dark,           // MINDEL_APPEARANCE=dark
+  Light,          // MINDEL_APPEARANCE=light (or a value that is neither)
+};
+
 // How the terminal desktop presents itself, read from the environment at start.
 struct TerminalSettings {
   int screen_count = 1;               // 1, or 0 for MINDEL_SCREEN=none
   NSSize screen_size = {1920, 1080};  // the screen in points
-  bool dark = false;                  // the appearance the desktop asks for
+  TerminalAppearance appearance = TerminalAppearance::FollowDesktop;
 };
 
-// MINDEL_SCREEN (WxH or none; default 1920x1080) and MINDEL_APPEARANCE (dark or light; when
-// unset, the Linux desktop's colour-scheme preference as far as it can be read from files).
-// A value that cannot be read is reported on standard error and the default is used.
+// MINDEL_SCREEN (WxH or none; default 1920x1080) and MINDEL_APPEARANCE (dark or light, fixed for
+// the run; when unset, the appearance follows the Linux desktop's colour-scheme preference as far
+// as it can be read from files). A value that cannot be read is reported on standard error and
+// the default is used.
 TerminalSettings TerminalSettingsFromEnvironment();
 
 class TerminalDesktop : public Desktop {

@@ -4,23 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core/temp_buffer.h"
-#include "platform/objc/runtime.h"
 
 namespace {
 
 class CFStringConversion : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // FIXME: the CF string calls do not load the platform classes themselves; the program's
-    // start-up has loaded them long before, a test program must ask for a class first.
-    objc_lookUpClass("NSString");
-    InitTempBuffer();
-  }
+  void SetUp() override { InitTempBuffer(); }
   void TearDown() override { FreeTempBuffer(); }
 };
+
+// In a process of its own, where no class has been looked up yet: the conversion loads the
+// platform's classes itself.
+TEST(CFStringConversionFirst, WorksBeforeAnyClassIsLookedUp) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, not a fork of this one
+  EXPECT_EXIT(
+      {
+        CFStringRef string = StringToCFString(u"first");
+        std::exit(string && CFStringGetLength(string) == 5 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
 
 TEST_F(CFStringConversion, RoundTripKeepsEveryUnit) {
   const char16_t* text = u"Caf\u00e9 \U0001F514 \u2318T";  // a surrogate pair included

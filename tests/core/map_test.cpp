@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/array.h"
+#include "core/block_allocator.h"
 #include "core/descriptor.h"
 #include "core/list.h"
 #include "core/temp_buffer.h"
@@ -79,14 +80,40 @@ TEST(MapTest, AddResetsAnExistingElementAndFindOrAddKeepsIt) {
   EXPECT_EQ(ValueOf(again), 0) << "MapAdd must reset an existing element to zeros";
   EXPECT_EQ(MapCount(map), 1) << "MapAdd of an existing key must not add";
 
-  // Re-creating into the same owner frees the first map (ASan reports a leak otherwise).
-  Map* first = map;
-  ASSERT_NE(MapCreate(8, 21, nullptr, &map, 16), nullptr);
-  EXPECT_NE(map, nullptr);
-  EXPECT_EQ(MapFind(map, u"Space"), nullptr) << "a re-created map starts empty";
-  (void)first;
   MapFree(map);
   MapFree(nullptr);
+
+  // Re-creating into the same owner frees the first map: its nodes all go back to their node
+  // allocator (an element size no other map of this program uses, so the allocator is its own).
+  constexpr int64_t kPrivateSize = 1000;
+  ASSERT_NE(MapCreate(kPrivateSize, 7, nullptr, &map, 16), nullptr);
+  for (int i = 0; i < 20; ++i) MapFindOrAdd(map, KeyName(i).c_str());
+  EXPECT_EQ(BlockAllocatorTotalItems(map->allocator), 32) << "two batches of 16 nodes";
+  ASSERT_NE(MapCreate(kPrivateSize, 7, nullptr, &map, 16), nullptr);
+  EXPECT_EQ(MapCount(map), 0) << "a re-created map starts empty";
+  EXPECT_EQ(BlockAllocatorTotalItems(map->allocator), 0)
+      << "every node of the first map was given back when it was freed";
+  MapFree(map);
+}
+
+TEST(MapTest, AFindDuringAnEnumerationDoesNotEndIt) {
+  Map* map = nullptr;
+  MapCreate(8, 21, nullptr, &map, 7);
+  for (int i = 0; i < 20; ++i) ValueOf(MapFindOrAdd(map, KeyName(i).c_str())) = i;
+  const std::vector<std::u16string> all = EnumeratedKeys(map);
+
+  // Rewind, next, find that same key, delete it: the enumeration goes on with the rest.
+  MapRewind(map);
+  void* first = MapNext(map);
+  const std::u16string first_key = MapCurrentKey(map);
+  EXPECT_EQ(MapFind(map, first_key.c_str()), first);
+  MapDeleteCurrent(map);
+  std::vector<std::u16string> rest;
+  while (MapNext(map)) rest.emplace_back(MapCurrentKey(map));
+  EXPECT_EQ(rest, std::vector<std::u16string>(all.begin() + 1, all.end()))
+      << "the elements after the deleted one are all still visited, in order";
+
+  MapFree(map);
 }
 
 TEST(MapTest, FailedFindLeavesTheCurrentElementDeletable) {

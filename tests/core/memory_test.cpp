@@ -148,6 +148,23 @@ TEST(BlockAllocator, BatchIsFreedWhenAllItemsAreBackAndReusesFreedSlots) {
   ReleaseBlockAllocator(allocator);
 }
 
+TEST(BlockAllocator, ItemsOfSizeZeroAreWordsThatCanBeGivenBack) {
+  BlockAllocator* allocator = CreateBlockAllocator(0, 16, 256, 0);
+  ASSERT_NE(allocator, nullptr);
+  std::vector<void*> items;
+  for (int i = 0; i < 16; i++) items.push_back(TakeItem(allocator));
+  for (int i = 1; i < 16; i++) {
+    EXPECT_GE(static_cast<char*>(items[i]) - static_cast<char*>(items[i - 1]), 16)
+        << "each item keeps a word of its own beside its header";
+  }
+  // Given back out of order: every link lands inside its own item, no header is touched.
+  for (int i = 0; i < 16; i += 2) GiveItem(allocator, items[i]);
+  for (int i = 1; i < 16; i += 2) GiveItem(allocator, items[i]);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 0) << "every item came back to its batch";
+  EXPECT_EQ(BlockAllocatorTotalItems(allocator), 0);
+  ReleaseBlockAllocator(allocator);
+}
+
 TEST(BlockAllocator, SharedBySlotSizeAndFlags) {
   BlockAllocator* first = CreateBlockAllocator(33, 16, 65536, kBlockAllocatorShared);
   BlockAllocator* second = CreateBlockAllocator(40, 16, 65536, kBlockAllocatorShared);

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "core/strings.h"
@@ -53,6 +55,14 @@ TEST_F(Text, LeftAndMiddleClampPositions) {
   EXPECT_EQ(Result([](int64_t o) { TextMiddle(nullptr, 1, 3, o); }), u"");
   EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", 2, int64_t{1} << 40, o); }), u"bcdef")
       << "a huge count is clamped";
+  constexpr int64_t kMost = std::numeric_limits<int64_t>::max();
+  constexpr int64_t kLeast = std::numeric_limits<int64_t>::min();
+  EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", 0, o); }), u"abcdef");
+  EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", kLeast, o); }), u"abcdef")
+      << "the most negative start reads from the first unit, without overflow";
+  EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", kMost, o); }), u"");
+  EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", kLeast, 2, o); }), u"ab");
+  EXPECT_EQ(Result([](int64_t o) { TextMiddle(u"abcdef", kMost, kMost, o); }), u"");
 }
 
 TEST_F(Text, FindFromAPositionWithAndWithoutCase) {
@@ -247,12 +257,40 @@ TEST_F(Text, ResultProtocolSurvivesBufferGrowth) {
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(g_temp.base + third)), text);
 }
 
-TEST(Locale, NumbersUseAPoint) {
+// A locale installed here whose numbers are written with a comma; "" when there is none.
+std::string CommaLocale() {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8",
+                           "es_ES.UTF-8", "it_IT.UTF-8", "ru_RU.UTF-8"}) {
+    if (std::setlocale(LC_ALL, name) && std::strcmp(std::localeconv()->decimal_point, ",") == 0) {
+      std::setlocale(LC_ALL, "C");
+      return name;
+    }
+  }
+  std::setlocale(LC_ALL, "C");
+  return "";
+}
+
+TEST(Locale, NumbersUseAPointWhateverTheUsersLocale) {
+  const std::string comma = CommaLocale();
+  if (comma.empty()) {
+    GTEST_SKIP() << "no locale that writes a decimal comma is installed (scripts/deps.sh makes "
+                    "de_DE.UTF-8 for the tests)";
+  }
+  const char* saved = std::getenv("LC_ALL");
+  const std::string old = saved ? saved : "";
+  setenv("LC_ALL", comma.c_str(), 1);
   InitLocale();
   char text[16];
   std::snprintf(text, sizeof text, "%.1f", 2.5);
-  EXPECT_STREQ(text, "2.5") << "LC_NUMERIC must be C";
+  EXPECT_STREQ(text, "2.5") << "numbers must keep their point under " << comma;
+  EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), comma.c_str())
+      << "everything else follows the user's environment";
   std::setlocale(LC_ALL, "C");
+  if (saved) {
+    setenv("LC_ALL", old.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // Tests of the conversions between runtime strings and UTF-8 or one-byte text:
 // surrogate pairs, lone surrogates, invalid lead bytes and truncated sequences.
+#include "core/utf.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/strings.h"
 #include "core/temp_buffer.h"
 
 namespace {

@@ -229,6 +229,26 @@ class PreferencesTest(unittest.TestCase):
         mindel.send("click 1.14")
         self.assertEqual(len(mindel.recorded_calls()), 3, "no unload without a file")
 
+    def test_start_at_login_with_another_stored_value_neither_installs_nor_removes(self):
+        mindel = Mindel()
+        self.addCleanup(mindel.stop)
+        agent = os.path.join(mindel.home, "Library", "LaunchAgents", "com.quorv.Mindel.plist")
+        os.makedirs(os.path.dirname(agent))
+        with open(agent, "w", encoding="utf-8") as f:
+            f.write("an agent of an earlier run")
+        mindel.write_prefs(prefs(login=2))
+        mindel.start()
+        self.open_preferences(mindel)
+        self.assertEqual(self.views(mindel.show())["1.14"]["state"], 0, "2 is not ticked")
+        mindel.send("click 1.14")
+        self.assertEqual(mindel.read_prefs()["Val5"], -1, "1 - 2 is stored as it is")
+        with open(agent, encoding="utf-8") as f:
+            self.assertEqual(f.read(), "an agent of an earlier run", "the agent is left alone")
+        mindel.send("click 1.14")
+        self.assertEqual(mindel.read_prefs()["Val5"], 2, "1 - -1 is 2 again")
+        self.assertTrue(os.path.exists(agent))
+        self.assertEqual(mindel.recorded_calls(), [], "launchctl is never run")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,6 +1,8 @@
 """Reminders: the alert and the spoken sentence every N minutes of (virtual) time, nothing
 without a task, and the status icon for each appearance."""
 
+import os
+import plistlib
 import unittest
 
 from mindel import Mindel
@@ -71,6 +73,35 @@ class RemindersTest(unittest.TestCase):
         dark = self.run_mindel(prefs(nag=0), appearance="dark")
         self.assertEqual(dark.show().status["image"], "inv_app_icon.png",
                          "the dark appearance should show the inverted icon")
+
+    def test_each_build_of_the_status_item_reads_the_appearance_afresh(self):
+        mindel = self.run_mindel(prefs(nag=0))
+        global_prefs = os.path.join(mindel.home, "Library", "Preferences",
+                                    ".GlobalPreferences.plist")
+        gtk_settings = os.path.join(mindel.home, ".config", "gtk-3.0", "settings.ini")
+        os.makedirs(os.path.dirname(gtk_settings))
+
+        def rebuild():
+            """Opens and closes the preferences window: its close rebuilds the status item."""
+            mindel.send("menu 4")
+            mindel.send("close 1")
+            return mindel.show().status["image"]
+
+        self.assertEqual(mindel.show().status["image"], "app_icon.png")
+        with open(global_prefs, "wb") as f:
+            plistlib.dump({"AppleInterfaceStyle": "Dark"}, f)
+        self.assertEqual(mindel.show().status["image"], "app_icon.png",
+                         "a change of appearance waits for the next build")
+        self.assertEqual(rebuild(), "inv_app_icon.png",
+                         "the global preferences file switched to dark before this build")
+        os.remove(global_prefs)
+        self.assertEqual(rebuild(), "app_icon.png", "and back to light")
+        with open(gtk_settings, "w", encoding="utf-8") as f:
+            f.write("[Settings]\ngtk-application-prefer-dark-theme=1\n")
+        self.assertEqual(rebuild(), "inv_app_icon.png",
+                         "the desktop's colour scheme switched to dark")
+        os.remove(gtk_settings)
+        self.assertEqual(rebuild(), "app_icon.png")
 
 
 if __name__ == "__main__":

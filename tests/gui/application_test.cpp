@@ -106,6 +106,35 @@ TEST_F(ApplicationTest, EditShortcutsGoUpTheResponderChain) {
       << "copy is not handled by anyone, so the key press goes on";
 }
 
+TEST_F(ApplicationTest, PreferencesAndAboutStayDisabledUntilTheProgramAppendsThem) {
+  id preferences = ApplicationMenuItem(PreferencesItem);
+  id about = ApplicationMenuItem(AboutItem);
+  // As at start-up: neither item has a target yet (an earlier test may have appended them).
+  objc::Send<void>(preferences, "setTarget:", static_cast<id>(nil));
+  objc::Send<void>(about, "setTarget:", static_cast<id>(nil));
+  EXPECT_FALSE(objc::Send<BOOL>(preferences, "isEnabled")) << "no one answers preferences:";
+  EXPECT_FALSE(objc::Send<BOOL>(about, "isEnabled")) << "no one answers about:";
+  EXPECT_TRUE(objc::Send<BOOL>(ApplicationMenuItem(QuitItem), "isEnabled"));
+
+  id window = OpenEditor();
+  Screen().Then([&] { PressKey(window, 0x100000, ","); });
+  EXPECT_EQ(WaitForEvent(-1), -1);
+  EXPECT_EQ(g_received, std::vector<std::string>{"keyDown:,"})
+      << "command-comma goes on to normal dispatch while Preferences is disabled";
+
+  MakePopupMenu(0);
+  AppendMenuItem(PreferencesItem, u"Preferences...");
+  AppendMenuItem(AboutItem, u"About...");
+  EXPECT_TRUE(objc::Send<BOOL>(preferences, "isEnabled"));
+  EXPECT_TRUE(objc::Send<BOOL>(about, "isEnabled"));
+  g_received.clear();
+  Screen().Then([&] { PressKey(window, 0x100000, ","); });
+  EXPECT_EQ(WaitForEvent(-1), MenuEvent);
+  EXPECT_EQ(CurrentEventMenuItem(), PreferencesItem) << "now the item takes its key";
+  EXPECT_TRUE(g_received.empty());
+  ReleaseMenu(0);
+}
+
 TEST_F(ApplicationTest, QuitRequestBecomesAMenuEvent) {
   objc::Send<void>(NSApp, "terminate:", static_cast<id>(nil));
   EXPECT_EQ(TakeQueue(), std::vector<std::string>{"1:-4:-1"})

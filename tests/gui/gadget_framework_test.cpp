@@ -27,18 +27,66 @@ TEST_F(GadgetFrameworkTest, GadgetEventsCarryTheWindowTheGadgetWasCreatedIn) {
   EXPECT_EQ(NumberOf(static_view), 3);
 }
 
+// A gadget kind that counts how often its functions object is told to free the gadget and
+// how often it is deallocated.
+int g_free_calls = 0;
+int g_functions_deallocs = 0;
+Class g_counting_class = nil;
+
+void CountFree(id, SEL) {
+  ++g_free_calls;
+}
+void CountDealloc(id self, SEL sel) {
+  ++g_functions_deallocs;
+  objc::SendSuper<void>(self, g_counting_class, sel);
+}
+
+// A button gadget whose functions object counts; answers its number.
+int64_t CreateCountingGadget(int64_t number) {
+  if (!g_counting_class) {
+    g_counting_class = objc::DefineClass("CountingGadgetFunctions", GadgetFunctionsClass());
+    objc::AddMethod(g_counting_class, "FreeGadget", &CountFree);
+    objc::AddMethod(g_counting_class, "dealloc", &CountDealloc);
+  }
+  int64_t failure = 0;
+  GadgetRecord* record = BeginSimpleGadget(CocoaClass("Vo_NSButton"), g_counting_class, number,
+                                           GadgetKindButton, 10, 10, 40, 25, 0, &failure);
+  if (!record) return failure;
+  PlaceGadget(number, record);
+  return number == -1 ? static_cast<int64_t>(reinterpret_cast<intptr_t>(record)) : number;
+}
+
 TEST_F(GadgetFrameworkTest, DestroyingRemovesTheGadgetAndItsViewOnce) {
   OpenPreferencesWindow();
-  CreateButtonGadget(5, 10, 10, 40, 25, u"Five");
-  int64_t dynamic = CreateTextGadget(-1, 10, 40, 100, 25, u"Label");
+  g_free_calls = g_functions_deallocs = 0;
+  CreateCountingGadget(5);
+  int64_t dynamic = CreateCountingGadget(-1);
   EXPECT_EQ(SubviewCount(ContentView()), 2u);
   DestroyGadget(5);
   EXPECT_EQ(GadgetView(5), nil) << "a destroyed gadget is gone";
   EXPECT_EQ(SubviewCount(ContentView()), 1u) << "its view left the window";
+  EXPECT_EQ(g_free_calls, 1);
+  EXPECT_EQ(g_functions_deallocs, 1) << "its functions object went with it";
   DestroyGadget(5);  // nothing left to destroy
+  EXPECT_EQ(g_free_calls, 1) << "destroying again frees nothing";
   DestroyGadget(dynamic);
   EXPECT_EQ(SubviewCount(ContentView()), 0u);
   RecycleAutoreleasePool();  // the views' dealloc comes now and must free nothing more
+  EXPECT_EQ(g_free_calls, 2) << "each gadget was freed exactly once";
+  EXPECT_EQ(g_functions_deallocs, 2);
+
+  // The other ways out count once too: the view's own dealloc, and closing the window.
+  {
+    objc::AutoreleasePool pool;
+    CreateCountingGadget(6);
+    objc::Send<void>(GadgetView(6), "removeFromSuperview");
+  }
+  EXPECT_EQ(GadgetView(6), nil);
+  CreateCountingGadget(7);
+  DisposeWindow(1);
+  RecycleAutoreleasePool();
+  EXPECT_EQ(g_free_calls, 4);
+  EXPECT_EQ(g_functions_deallocs, 4);
 }
 
 TEST_F(GadgetFrameworkTest, ClosingTheWindowFreesItsGadgetsAndTheViewsFreeNothingMore) {

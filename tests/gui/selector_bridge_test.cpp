@@ -43,6 +43,10 @@ NSSize Size(id, SEL) {
 double Ratio(id, SEL) {
   return 1.5;
 }
+NSSize SizeScaledBy(id, SEL, double factor) {
+  ++g_received.calls;
+  return NSMakeSize(12.5 * factor, 7.25 * factor);
+}
 int64_t Add(id, SEL, int64_t a, int64_t b) {
   g_received.words[0] = a;
   g_received.words[1] = b;
@@ -82,6 +86,8 @@ void DefineProbe() {
   objc::AddMethod(g_probe, "setSize:", &SetSize);
   objc::AddMethod(g_probe, "size", &Size);
   objc::AddMethod(g_probe, "ratio", &Ratio);
+  objc::AddMethod(g_probe, "ratio$", &Ratio);
+  objc::AddMethod(g_probe, "sizeScaledBy:", &SizeScaledBy);
   objc::AddMethod(g_probe, "add:to:", &Add);
   objc::AddMethod(g_probe, "a:b:c:d:e:f:", &Six);
   objc::AddMethod(g_probe, "isPositive:", &IsPositive);
@@ -174,9 +180,32 @@ TEST_F(SelectorBridgeTest, ResultsIntoBuffersAndWords) {
   SelectorSend0(&ratio, probe_, u"ratio");
   EXPECT_EQ(ratio, 1.5);
 
-  // Without a buffer, a structure wider than 8 bytes is dropped and 0 answered.
-  double one = 1.0;
-  EXPECT_EQ(SelectorSend1(nullptr, probe_, u"setLength:@", SelectorWord(&one)), 0u);
+  // Without a buffer, a structure wider than 8 bytes is dropped and 0 answered; the message
+  // is still sent.
+  double two = 2.0;
+  EXPECT_EQ(SelectorSend1(nullptr, probe_, u"sizeScaledBy:@", SelectorWord(&two)), 0u);
+  EXPECT_EQ(g_received.calls, 1) << "the method ran";
+  NSSize scaled = {0, 0};
+  SelectorSend1(&scaled, probe_, u"sizeScaledBy:@", SelectorWord(&two));
+  EXPECT_EQ(scaled.width, 25.0) << "with a buffer the same message hands the size over";
+}
+
+TEST_F(SelectorBridgeTest, PartsSplitByTheLowByteOfEachUnit) {
+  // An empty first part adds nothing: the other parts make the selector, in either width.
+  EXPECT_EQ(SelectorSend2(nullptr, probe_, u"", 40, u"add:to:", 2), 42u);
+  EXPECT_EQ(SelectorSend2(nullptr, probe_, "", 40, "add:to:", 2), 42u);
+  EXPECT_EQ(SelectorSend2(nullptr, nil, u"", 0, u"BridgeProbe shared", 0), 0u)
+      << "with target 0 an empty first part names no class";
+  // A wide unit whose low byte is 0 ends its part; one whose low byte is a space is a space.
+  EXPECT_EQ(SelectorSend1(nullptr, probe_, u"isPositive:\u0100junk", 5), 1u);
+  EXPECT_EQ(SelectorObject(SelectorSend0(nullptr, nil, u"BridgeProbe\u0120shared")), probe_);
+
+  // A one-part name that keeps its trailing marker still counts as marked: it goes through the
+  // invocation, where a floating-point result is available as its bit pattern.
+  const double ratio = 1.5;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &ratio, sizeof(bits));
+  EXPECT_EQ(SelectorSend0(nullptr, probe_, u"ratio$"), bits);
 }
 
 TEST_F(SelectorBridgeTest, RefusesMessagesThatDoNotFitItsBuffers) {

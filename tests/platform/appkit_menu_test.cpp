@@ -103,6 +103,58 @@ TEST_F(AppKitMenuTest, ItemsKeepOrderTagsAndSendTheirActions) {
   objc_release(object);
 }
 
+BOOL RefuseItems(id, SEL, id) {
+  return NO;
+}
+
+TEST_F(AppKitMenuTest, AutoenablingMenusEnableItemsWhoseActionFindsATarget) {
+  objc::AutoreleasePool pool;
+  id menu = objc::Autorelease(objc::Send(Cls("NSMenu"), "new"));
+  EXPECT_TRUE(objc::Send<BOOL>(menu, "autoenablesItems")) << "Cocoa's default";
+  id answered = NewItem("Answered", 1, target_, "a");
+  id unanswered = objc::Autorelease(objc::Send(objc::Send(Cls("NSMenuItem"), "alloc"),
+                                               "initWithTitle:action:keyEquivalent:", Str("None"),
+                                               sel_registerName("noOneAnswers:"), Str("n")));
+  objc::Send<void>(unanswered, "setTarget:", target_);
+  id application = objc::Autorelease(objc::Send(objc::Send(Cls("NSMenuItem"), "alloc"),
+                                                "initWithTitle:action:keyEquivalent:", Str("Hide"),
+                                                sel_registerName("hide:"), Str("")));
+  id nobody = objc::Autorelease(objc::Send(objc::Send(Cls("NSMenuItem"), "alloc"),
+                                           "initWithTitle:action:keyEquivalent:", Str("About"),
+                                           sel_registerName("about:"), Str("")));
+  id plain = objc::Autorelease(objc::Send(Cls("NSMenuItem"), "new"));
+  id parent = objc::Autorelease(objc::Send(Cls("NSMenuItem"), "new"));
+  objc::Send<void>(parent, "setSubmenu:", objc::Autorelease(objc::Send(Cls("NSMenu"), "new")));
+  for (id item : {answered, unanswered, application, nobody, plain, parent}) {
+    objc::Send<void>(menu, "addItem:", item);
+  }
+  objc::Send<void>(unanswered, "setEnabled:", YES);
+  auto enabled = [](id item) { return objc::Send<BOOL>(item, "isEnabled") == YES; };
+  EXPECT_TRUE(enabled(answered)) << "its target answers its action";
+  EXPECT_FALSE(enabled(unanswered)) << "its target does not answer, whatever setEnabled: said";
+  EXPECT_TRUE(enabled(application)) << "without a target, the application answers hide:";
+  EXPECT_FALSE(enabled(nobody)) << "without a target, no one answers about:";
+  EXPECT_TRUE(enabled(plain)) << "an item without an action keeps its own flag";
+  EXPECT_TRUE(enabled(parent)) << "an item with a submenu is enabled";
+  EXPECT_FALSE(objc::Send<BOOL>(menu, "performKeyEquivalent:", KeyEvent("n", kModifierCommand)))
+      << "a disabled item leaves its key to others";
+
+  // A target's -validateMenuItem: has the last word.
+  Class refusing = objc::DefineClass("AppKitTestRefusingTarget", "AppKitTestMenuTarget");
+  objc::AddMethod(refusing, "validateMenuItem:", &RefuseItems);
+  id refuser = objc::Autorelease(objc::Send(reinterpret_cast<id>(refusing), "new"));
+  objc::Send<void>(answered, "setTarget:", refuser);
+  EXPECT_FALSE(enabled(answered)) << "validateMenuItem: said NO";
+  EXPECT_FALSE(objc::Send<BOOL>(menu, "performKeyEquivalent:", KeyEvent("a", kModifierCommand)));
+
+  objc::Send<void>(menu, "setAutoenablesItems:", NO);
+  EXPECT_TRUE(enabled(unanswered)) << "without automatic enabling the item's own flag counts";
+  EXPECT_TRUE(enabled(answered));
+  objc::Send<void>(nobody, "setEnabled:", NO);
+  EXPECT_FALSE(enabled(nobody));
+  EXPECT_TRUE(gChosen.empty());
+}
+
 TEST_F(AppKitMenuTest, SubmenusAndMainMenuKeyEquivalents) {
   objc::AutoreleasePool pool;
   id bar = objc::Autorelease(objc::Send(Cls("NSMenu"), "new"));

@@ -38,7 +38,10 @@ class ScriptedDesktop : public Desktop {
   }
   int ScreenCount() override { return 1; }
   NSRect ScreenFrame(int) override { return NSMakeRect(0, 0, 1920, 1080); }
-  bool PrefersDark() override { return false; }
+  bool PrefersDark() override {
+    ++appearance_questions;
+    return dark;
+  }
   void WindowShown(id window) override { reports.push_back("shown " + Title(window)); }
   void WindowHidden(id window) override { reports.push_back("hidden " + Title(window)); }
   void AlertStarted(id) override { reports.push_back("alert started"); }
@@ -53,6 +56,8 @@ class ScriptedDesktop : public Desktop {
     waits = 0;
     status_changes = 0;
     activations = 0;
+    dark = false;
+    appearance_questions = 0;
   }
 
   static std::string Title(id window) {
@@ -65,6 +70,8 @@ class ScriptedDesktop : public Desktop {
   int waits = 0;
   int status_changes = 0;
   int activations = 0;
+  bool dark = false;             // what PrefersDark answers
+  int appearance_questions = 0;  // calls of PrefersDark
 };
 
 // The one scripted desktop of the test program, installed (with the virtual clock) by every

@@ -17,19 +17,18 @@
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/string.h"
+#include "platform/foundation/user_defaults.h"
 #include "platform/objc/objc.h"
+#include "tests/platform/appkit_test_support.h"
 
 namespace {
 
-id Str(const char* utf8) {
-  return foundation::MakeStringFromUtf8(utf8);
-}
-
-// Points HOME at a fresh folder and clears the desktop's appearance settings for one test;
-// restores the environment afterwards.
+// Points HOME at a fresh folder, clears the desktop's appearance settings and installs the
+// scripted desktop (light) for one test; restores the environment afterwards.
 class DefaultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    desktop_ = &InstallScriptedDesktop();
     for (const char* name : kSaved) {
       const char* value = std::getenv(name);
       saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
@@ -72,6 +71,7 @@ class DefaultsTest : public ::testing::Test {
 
   static constexpr const char* kSaved[] = {"HOME", "MINDEL_APPEARANCE", "GTK_THEME",
                                            "XDG_CONFIG_HOME"};
+  ScriptedDesktop* desktop_ = nullptr;             // answers the appearance questions
   std::vector<std::optional<std::string>> saved_;  // the variables' values before the test
   std::string home_;                               // the temporary HOME
   std::string path_;                               // the application domain's file
@@ -281,46 +281,60 @@ TEST_F(DefaultsTest, TemporariesLeftByAKilledWriteAreRemovedAtTheNextStart) {
   EXPECT_EQ(ReadFile(path_), kValidFile) << "the settings file itself stays";
 }
 
-TEST_F(DefaultsTest, GlobalDomainAndRegisteredDefaults) {
+TEST_F(DefaultsTest, AppearanceIsReadAfreshAtEachLookup) {
   objc::AutoreleasePool pool;
-  {
-    objc::Ref defaults = NewDefaults();
-    EXPECT_EQ(objc::Send(defaults, "objectForKey:", Str("AppleInterfaceStyle")), nullptr)
-        << "a light desktop gives no style";
-  }
+  ScriptedDesktop& desktop = *desktop_;
+  objc::Ref defaults = NewDefaults();
+  auto style = [&] {
+    id value = objc::Send(defaults, "stringForKey:", Str("AppleInterfaceStyle"));
+    return value ? foundation::StringUtf8(value) : std::string("none");
+  };
+  EXPECT_EQ(style(), "none") << "a light desktop gives no style";
+  desktop.dark = true;
+  EXPECT_EQ(style(), "Dark") << "the desktop switched to dark: the same object sees it";
+  EXPECT_EQ(foundation::StringUtf8(objc::Send(objc::Send(defaults, "dictionaryRepresentation"),
+                                              "objectForKey:", Str("AppleInterfaceStyle"))),
+            "Dark");
+  desktop.dark = false;
+  EXPECT_EQ(style(), "none") << "and back to light";
+
+  const std::string global = home_ + "/Library/Preferences/.GlobalPreferences.plist";
+  WriteFile(global,
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>AppleInterfaceStyle</key>"
+            "<string>Dark</string></dict></plist>");
+  EXPECT_EQ(style(), "Dark") << "the global preferences file, written after the object was made";
+  setenv("MINDEL_APPEARANCE", "light", 1);
+  EXPECT_EQ(style(), "none") << "the override wins over the file";
+  std::remove(global.c_str());
+  setenv("MINDEL_APPEARANCE", "dark", 1);
+  EXPECT_EQ(style(), "Dark") << "and over the desktop";
+  unsetenv("MINDEL_APPEARANCE");
+  EXPECT_EQ(style(), "none");
+
+  const int questions = desktop.appearance_questions;
+  EXPECT_EQ(objc::Send<NSInteger>(defaults, "integerForKey:", Str("Val18")), 0);
+  EXPECT_EQ(desktop.appearance_questions, questions) << "other keys never ask the desktop";
+}
+
+TEST_F(DefaultsTest, TheDesktopsColourSchemeIsReadFromItsFiles) {
+  EXPECT_EQ(foundation::DesktopInterfaceStyle(home_), u"") << "nothing set: light";
   setenv("GTK_THEME", "Adwaita:dark", 1);
-  {
-    objc::Ref defaults = NewDefaults();
-    EXPECT_EQ(
-        foundation::StringUtf8(objc::Send(defaults, "stringForKey:", Str("AppleInterfaceStyle"))),
-        "Dark");
-  }
+  EXPECT_EQ(foundation::DesktopInterfaceStyle(home_), u"Dark") << "the GTK theme's variant";
   unsetenv("GTK_THEME");
   WriteFile(home_ + "/.config/gtk-3.0/settings.ini",
             "[Settings]\ngtk-application-prefer-dark-theme = true\n");
-  {
-    objc::Ref defaults = NewDefaults();
-    EXPECT_EQ(
-        foundation::StringUtf8(objc::Send(defaults, "objectForKey:", Str("AppleInterfaceStyle"))),
-        "Dark")
-        << "the GTK setting";
-  }
-  setenv("MINDEL_APPEARANCE", "light", 1);
-  {
-    objc::Ref defaults = NewDefaults();
-    EXPECT_EQ(objc::Send(defaults, "objectForKey:", Str("AppleInterfaceStyle")), nullptr)
-        << "the override wins";
-  }
-  unsetenv("MINDEL_APPEARANCE");
+  EXPECT_EQ(foundation::DesktopInterfaceStyle(home_), u"Dark") << "the GTK setting";
   std::remove((home_ + "/.config/gtk-3.0/settings.ini").c_str());
+  WriteFile(home_ + "/.config/kdeglobals", "[General]\nColorScheme=BreezeDark\n");
+  EXPECT_EQ(foundation::DesktopInterfaceStyle(home_), u"Dark") << "KDE's colour scheme";
+}
+
+TEST_F(DefaultsTest, GlobalDomainAndRegisteredDefaults) {
+  objc::AutoreleasePool pool;
   WriteFile(home_ + "/Library/Preferences/.GlobalPreferences.plist",
             "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>AppleInterfaceStyle</key>"
             "<string>Dark</string><key>Shared</key><integer>3</integer></dict></plist>");
   objc::Ref defaults = NewDefaults();
-  EXPECT_EQ(
-      foundation::StringUtf8(objc::Send(defaults, "stringForKey:", Str("AppleInterfaceStyle"))),
-      "Dark")
-      << "the global preferences file";
   id registered =
       objc::Send(objc_lookUpClass("NSDictionary"), "dictionaryWithObjectsAndKeys:", Str("fallback"),
                  Str("Registered"), Str("low"), Str("Shared"), nil);

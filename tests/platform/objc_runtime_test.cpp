@@ -167,7 +167,19 @@ TEST(ObjcRuntime, MissingSelectorIsAbsentAndAnswersZero) {
   EXPECT_FALSE(objc::Send<BOOL>(shape, "respondsToSelector:", missing));
   EXPECT_TRUE(objc::Send<BOOL>(shape, "respondsToSelector:", sel_registerName("area")));
   EXPECT_EQ(objc_msgSend(shape, missing, uint64_t{5}), 0u) << "nothing is sent";
+  testing::internal::CaptureStderr();
   EXPECT_EQ(objc::Send<long>(shape, "noSuchMessage:", 5L), 0);
+  EXPECT_EQ(objc::Send<long>(shape, "noSuchMessage:", 6L), 0);
+  EXPECT_EQ(objc::Send(nil, "noSuchMessage:", 7L), nil);
+  const std::string said = testing::internal::GetCapturedStderr();
+#ifdef NDEBUG
+  EXPECT_EQ(said, "") << "release builds stay silent";
+#else
+  EXPECT_EQ(said.find("-[TestShape noSuchMessage:]: unrecognized selector sent to instance"), 0u)
+      << said;
+  EXPECT_EQ(said.find("noSuchMessage:", 20), std::string::npos)
+      << "said once per selector, and never for nil: " << said;
+#endif
   EXPECT_EQ(objc_msgSend(nil, sel_registerName("area")), 0u) << "messages to nil answer 0";
   EXPECT_EQ(objc_lookUpClass("NoSuchClass"), nullptr);
   EXPECT_EQ(sel_registerName("area"), sel_registerName(std::string("area").c_str()))

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/terminal/terminal_desktop.h"
 #include "platform/foundation/clock.h"
+#include "platform/terminal/terminal_desktop.h"
 #include "tests/core/scratch_folder.h"
 
 namespace {
@@ -266,7 +266,7 @@ TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
     ScopedEnvironment appearance("MINDEL_APPEARANCE", "light");
     const TerminalSettings settings = TerminalSettingsFromEnvironment();
     EXPECT_EQ(settings.screen_count, 0);
-    EXPECT_FALSE(settings.dark);
+    EXPECT_EQ(settings.appearance, TerminalAppearance::Light);
   }
   {
     ScopedEnvironment screen("MINDEL_SCREEN", "800x0");
@@ -275,7 +275,7 @@ TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
     EXPECT_EQ(settings.screen_count, 1) << "a bad size gives the default screen";
     EXPECT_EQ(settings.screen_size.width, 1920);
     EXPECT_EQ(settings.screen_size.height, 1080);
-    EXPECT_FALSE(settings.dark) << "an unknown appearance is light";
+    EXPECT_EQ(settings.appearance, TerminalAppearance::Light) << "an unknown appearance is light";
   }
   {
     ScopedEnvironment screen("MINDEL_SCREEN", nullptr);
@@ -283,6 +283,27 @@ TEST(TerminalProtocol, ScreenAndAppearanceComeFromTheEnvironment) {
     EXPECT_EQ(settings.screen_count, 1);
     EXPECT_EQ(settings.screen_size.width, 1920);
   }
+}
+
+TEST(TerminalProtocol, WithoutAnOverrideTheAppearanceFollowsTheDesktopFilesAtEachQuestion) {
+  ScratchFolder home;
+  ScopedEnvironment home_variable("HOME", home.path().c_str());
+  ScopedEnvironment config("XDG_CONFIG_HOME", nullptr);
+  ScopedEnvironment theme("GTK_THEME", nullptr);
+  ScopedEnvironment appearance("MINDEL_APPEARANCE", nullptr);
+  TerminalDesktop desktop(-1, -1, TerminalSettingsFromEnvironment());
+  EXPECT_FALSE(desktop.PrefersDark()) << "no settings: light";
+  ASSERT_EQ(system(("mkdir -p '" + home.path() + "/.config/gtk-3.0'").c_str()), 0);
+  const std::string settings = home / ".config/gtk-3.0/settings.ini";
+  WriteFileText(settings, "[Settings]\ngtk-application-prefer-dark-theme=1\n");
+  EXPECT_TRUE(desktop.PrefersDark()) << "switching the desktop to dark shows at the next question";
+  WriteFileText(settings, "[Settings]\ngtk-application-prefer-dark-theme=0\n");
+  EXPECT_FALSE(desktop.PrefersDark()) << "and back to light";
+
+  ScopedEnvironment fixed("MINDEL_APPEARANCE", "light");
+  TerminalDesktop overridden(-1, -1, TerminalSettingsFromEnvironment());
+  WriteFileText(settings, "[Settings]\ngtk-application-prefer-dark-theme=1\n");
+  EXPECT_FALSE(overridden.PrefersDark()) << "MINDEL_APPEARANCE overrides the desktop's files";
 }
 
 }  // namespace
