@@ -51,6 +51,7 @@ DbusMenu& Menu() {
     SetCurrentDesktop(&desktop);
     objc::AutoreleasePool pool;
     id status = objc::Send(objc_lookUpClass("NSMenu"), "new");
+    objc::Send<void>(status, "setAutoenablesItems:", NO);
     AddItem(status, "Edit Task", "t", true);
     AddItem(status, "Clear_Task", "/", false);
     objc::Send<void>(status,

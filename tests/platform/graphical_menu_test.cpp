@@ -43,9 +43,16 @@ void AddSeparator(id menu) {
   objc::Send<void>(menu, "addItem:", objc::Send(Cls("NSMenuItem"), "separatorItem"));
 }
 
+// A menu whose items keep the enabled flags they are given, as the status menu does.
+id NewMenu() {
+  id menu = objc::Autorelease(objc::Send(Cls("NSMenu"), "new"));
+  objc::Send<void>(menu, "setAutoenablesItems:", NO);
+  return menu;
+}
+
 // The status menu as the application builds it.
 id StatusMenu() {
-  id menu = objc::Autorelease(objc::Send(Cls("NSMenu"), "new"));
+  id menu = NewMenu();
   AddItem(menu, "Edit Task", "t", kModifierControl | kModifierOption);
   id clear = AddItem(menu, "Clear Task", "/", kModifierControl | kModifierOption);
   objc::Send<void>(clear, "setEnabled:", NO);
@@ -133,7 +140,7 @@ TEST_F(GraphicalMenuTest, StatusLineIsTheLoneDisabledLine) {
   }
   EXPECT_EQ(MenuStatusLine(MenuLayoutOf(locked, &numbers)), "No Reminder Set")
       << "with every item locked the first lone line is still the status line";
-  id plain = objc::Autorelease(objc::Send(Cls("NSMenu"), "new"));
+  id plain = NewMenu();
   AddItem(plain, "Quit");
   EXPECT_EQ(MenuStatusLine(MenuLayoutOf(plain, &numbers)), "");
 }
