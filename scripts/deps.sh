@@ -3,7 +3,8 @@
 # Sourced by ./run.sh and ./test.sh; `mindel_install_deps build` for building and
 # running, `mindel_install_deps test` for building and testing.
 
-mindel_packages_build=(g++ cmake make pkg-config libpng-dev libglib2.0-dev libx11-dev libxrandr-dev)
+mindel_packages_build=(g++ cmake make pkg-config libpng-dev libglib2.0-dev libx11-dev libxrandr-dev
+  libgtk-3-dev)
 # What Mindel uses while it runs: a speech synthesizer for spoken reminders and
 # xdg-open for web addresses. Without them Mindel stays silent or opens nothing.
 mindel_packages_run=(espeak-ng xdg-utils)

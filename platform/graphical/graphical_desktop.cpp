@@ -15,6 +15,7 @@
 #include "platform/foundation/user_defaults.h"
 #include "platform/graphical/appearance_watch.h"
 #include "platform/graphical/dbus_menu.h"
+#include "platform/graphical/gtk_bridge.h"
 #include "platform/graphical/status_notifier_item.h"
 #include "platform/graphical/x11_display.h"
 
@@ -83,9 +84,13 @@ GraphicalDesktop::GraphicalDesktop(GDBusConnection* bus, X11Display* x11)
     : bus_(bus), x11_(x11), forced_dark_(ForcedAppearance()) {
   g_dbus_connection_set_exit_on_close(bus_, FALSE);
   g_signal_connect(bus_, "closed", G_CALLBACK(&OnBusClosed), this);
+  gtk_ = std::make_unique<GtkBridge>();
   menu_ = std::make_unique<DbusMenu>(bus_);
   item_ = std::make_unique<StatusNotifierItem>(bus_, DbusMenu::kPath);
-  appearance_ = std::make_unique<AppearanceWatch>(bus_, [this] { Refresh(); });
+  appearance_ = std::make_unique<AppearanceWatch>(bus_, [this] {
+    gtk_->SetDark(KnownDark());
+    Refresh();
+  });
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if (wayland && wayland[0]) {
     std::fprintf(stderr,
@@ -98,6 +103,7 @@ GraphicalDesktop::GraphicalDesktop(GDBusConnection* bus, X11Display* x11)
 
 GraphicalDesktop::~GraphicalDesktop() {
   appearance_.reset();
+  gtk_.reset();
   item_.reset();
   menu_.reset();
   x11_.reset();
@@ -114,6 +120,7 @@ void GraphicalDesktop::OnBusClosed(GDBusConnection*, gboolean, GError*, gpointer
 
 void GraphicalDesktop::Wait(double deadline) {
   Refresh();
+  gtk_->RunPending();
   if (x11_ && x11_->DispatchPending()) return;
   GSource* timer = nullptr;
   if (!ClockIsVirtual() && !std::isnan(deadline) && std::isfinite(deadline)) {
@@ -130,6 +137,14 @@ void GraphicalDesktop::Wait(double deadline) {
     g_source_destroy(timer);
     g_source_unref(timer);
   }
+}
+
+void GraphicalDesktop::AlertStarted(id alert) {
+  gtk_->AlertStarted(alert, KnownDark());
+}
+
+void GraphicalDesktop::AlertEnded(id alert) {
+  gtk_->AlertEnded(alert);
 }
 
 void GraphicalDesktop::StatusItemChanged(id) {

@@ -12,6 +12,7 @@
 #include "platform/desktop/desktop.h"
 
 class AppearanceWatch;
+class GtkBridge;
 class DbusMenu;
 class StatusNotifierItem;
 class X11Display;
@@ -33,6 +34,8 @@ class GraphicalDesktop : public Desktop {
   bool PrefersDark() override;
 
   void StatusItemChanged(id item) override;
+  void AlertStarted(id alert) override;
+  void AlertEnded(id alert) override;
 
   // Brings the status item and its menu on the bus up to date with the model now.
   void Refresh();
@@ -49,6 +52,7 @@ class GraphicalDesktop : public Desktop {
   std::unique_ptr<DbusMenu> menu_;               // the status item's menu
   std::unique_ptr<StatusNotifierItem> item_;     // the status item
   std::unique_ptr<AppearanceWatch> appearance_;  // the portal's colour scheme
+  std::unique_ptr<GtkBridge> gtk_;               // alerts, shown through the GTK module
   int forced_dark_ = -1;                         // MINDEL_APPEARANCE: 1 dark, 0 light, -1 unset
   bool files_dark_ = false;  // what the desktop's files said when PrefersDark last read them
 };

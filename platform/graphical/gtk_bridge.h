@@ -1,0 +1,44 @@
+// The graphical desktop's alerts, shown by the GTK module (gtk_module.h), which is loaded the
+// first time an alert runs. What the person does comes back into the model the way the
+// terminal desktop's commands put it there: a button's performClick:, the field's text typed
+// over its selection.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/graphical/gtk_module.h"
+#include "platform/objc/objc.h"
+
+class GtkBridge {
+ public:
+  GtkBridge() = default;
+  GtkBridge(const GtkBridge&) = delete;
+  GtkBridge& operator=(const GtkBridge&) = delete;
+
+  // Shows alert (about to run its modal loop) and forgets it once the loop ended.
+  void AlertStarted(id alert, bool dark);
+  void AlertEnded(id alert);
+  // Follows the appearance, once GTK runs.
+  void SetDark(bool dark);
+  // Carries out what had to wait for the alert's modal loop (an answer for an alert that
+  // could not be shown); the desktop calls it at every wait.
+  void RunPending();
+
+ private:
+  // Loads and starts the module on first use; false (said once) when it cannot.
+  bool Ready(bool dark);
+  static void OnButton(void* self, int number, int index);
+  static void OnFieldText(void* self, int number, const char* text);
+
+  // One alert shown.
+  struct Shown {
+    id alert;    // retained while shown
+    int number;  // the module's number; 0 when it could not be shown
+  };
+  const MindelGtkModule* module_ = nullptr;  // null until loaded
+  bool tried_ = false;                       // loading was tried (and said when it failed)
+  MindelGtkHost host_{};                     // our calls, for the module
+  std::vector<Shown> alerts_;                // innermost last
+  std::vector<id> unanswered_;  // alerts that could not be shown, to answer in their loop
+};
