@@ -141,6 +141,8 @@ void GraphicalDesktop::Wait(double deadline) {
 
 void GraphicalDesktop::AlertStarted(id alert) {
   gtk_->AlertStarted(alert, KnownDark());
+  // GTK, started for the first alert, sets Xlib's handler of lost connections to its own.
+  if (x11_) x11_->ClaimConnectionLoss();
 }
 
 void GraphicalDesktop::AlertEnded(id alert) {

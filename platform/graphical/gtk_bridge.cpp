@@ -204,6 +204,11 @@ void GtkBridge::OnFieldText(void* data, int number, const char* text) {
                                 foundation::TextEncoding::Utf8, &units)) {
       return;  // GTK hands over UTF-8 only; anything else is left out
     }
+    // A single-line field holds no line breaks or other control characters (a paste may
+    // bring them): each becomes a space.
+    for (char16_t& unit : units) {
+      if (unit < 0x20 || unit == 0x7F || unit == 0x2028 || unit == 0x2029) unit = u' ';
+    }
     // The whole text is typed over, as a person selecting all and typing would.
     const size_t length = foundation::StringUnits(objc::Send(field, "stringValue")).size();
     TextFieldSetSelection(field, NSRange{0, length});

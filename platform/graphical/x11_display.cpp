@@ -60,6 +60,10 @@ X11Display::~X11Display() {
   XCloseDisplay(display_);
 }
 
+void X11Display::ClaimConnectionLoss() {
+  XSetIOErrorHandler(&ConnectionLost);
+}
+
 gboolean X11Display::OnReadable(gint, GIOCondition, gpointer self) {
   auto* x11 = static_cast<X11Display*>(self);
   // XPending reads what arrived; a closed connection ends the process in ConnectionLost.

@@ -23,6 +23,10 @@ class X11Display {
   X11Display(const X11Display&) = delete;
   X11Display& operator=(const X11Display&) = delete;
 
+  // Makes a lost connection end the process with code 0 again, after a library (GTK) put its
+  // own handler in place: Xlib has one handler for all connections.
+  void ClaimConnectionLoss();
+
   // Handles the events Xlib has read already (they would not wake the main loop); answers
   // whether there were any.
   bool DispatchPending();

@@ -373,6 +373,99 @@ class Item:
                                 "the label %r" % label)
 
 
+class Accessibility:
+    """The accessibility tree of a session, as a screen reader reads it (AT-SPI). One per
+    process: libatspi connects to one session's bus for good, so the tests that use it share
+    a session."""
+
+    def __init__(self, session):
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = session.address
+        os.environ["DISPLAY"] = session.display
+        gi.require_version("Atspi", "2.0")
+        from gi.repository import Atspi
+        self.Atspi = Atspi
+        Atspi.init()
+        self.session = session
+        self.events = 0  # accessibility events seen: each wakes a wait to look again
+        self.listener = Atspi.EventListener.new(self._event)
+        for kind in ("window:", "object:children-changed", "object:state-changed:showing",
+                     "object:state-changed:focused"):
+            self.listener.register(kind)
+
+    def _event(self, event):
+        self.events += 1
+
+    def wait_for_alert(self, pid, old=()):
+        """The alert of process pid that is open, once it is in the accessibility tree (and
+        not among old). Looked for again at every accessibility event or bus message: an
+        application registers with the tree asynchronously, so the first alert of a process
+        can open before the tree holds it."""
+        found = []
+
+        def look():
+            found[:] = [alert for alert in self.alerts(pid) if alert not in old]
+            return found
+        self.session.wait_until(look, "an alert of process %d to open" % pid)
+        return found[0]
+
+    def alerts(self, pid):
+        """The open alerts of process pid."""
+        desktop = self.Atspi.get_desktop(0)
+        alerts = []
+        for index in range(desktop.get_child_count()):
+            try:
+                application = desktop.get_child_at_index(index)
+                if application is None or application.get_process_id() != pid:
+                    continue
+                for window in range(application.get_child_count()):
+                    child = application.get_child_at_index(window)
+                    if (child.get_role_name() == "alert" and child.get_state_set().contains(
+                            self.Atspi.StateType.SHOWING)):
+                        alerts.append(child)
+            except GLib.Error:
+                continue  # an application or window that went away meanwhile
+        return alerts
+
+    def nodes(self, root, role=None):
+        """Every node under root (depth-first), or those with the role."""
+        found, stack = [], [root]
+        while stack:
+            node = stack.pop()
+            if role is None or node.get_role_name() == role:
+                found.append(node)
+            stack.extend(node.get_child_at_index(i)
+                         for i in reversed(range(node.get_child_count())))
+        return found
+
+    def texts(self, alert):
+        return [label.get_name() for label in self.nodes(alert, "label")]
+
+    def buttons(self, alert):
+        """Button titles, left to right."""
+        return [button.get_name() for button in self.nodes(alert, "push button")]
+
+    def press(self, alert, title):
+        for button in self.nodes(alert, "push button"):
+            if button.get_name() == title:
+                button.get_action_iface().do_action(0)
+                return
+        raise SessionError("no button %r in %r" % (title, self.buttons(alert)))
+
+    def field(self, alert):
+        fields = self.nodes(alert, "text")
+        return fields[0] if fields else None
+
+    def field_text(self, alert):
+        text = self.field(alert).get_text_iface()
+        return text.get_text(0, text.get_character_count())
+
+    def set_field_text(self, alert, value):
+        self.field(alert).get_editable_text_iface().set_text_contents(value)
+
+    def is_focused(self, node):
+        return node.get_state_set().contains(self.Atspi.StateType.FOCUSED)
+
+
 def skip_without_tools(test_case):
     missing = missing_tools()
     if missing:

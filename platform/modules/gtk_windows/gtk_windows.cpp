@@ -113,6 +113,8 @@ int OpenAlert(const MindelGtkAlert* spec) {
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
   gtk_window_set_type_hint(GTK_WINDOW(dialog), GDK_WINDOW_TYPE_HINT_DIALOG);
+  // Screen readers announce it as an alert, as a message dialog would be.
+  atk_object_set_role(gtk_widget_get_accessible(dialog), ATK_ROLE_ALERT);
 
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 16);
   gtk_container_set_border_width(GTK_CONTAINER(row), 16);
