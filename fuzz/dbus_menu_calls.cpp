@@ -23,11 +23,11 @@ class QuietDesktop : public Desktop {
   bool PrefersDark() override { return false; }
 };
 
-struct Method {
+struct MenuMethod {
   const char* name;
   const char* type;  // the arguments' type; null for a method the interface does not have
 };
-constexpr Method kMethods[] = {
+constexpr MenuMethod kMethods[] = {
     {"GetLayout", "(iias)"},      {"GetGroupProperties", "(aias)"},
     {"GetProperty", "(is)"},      {"Event", "(isvu)"},
     {"EventGroup", "(a(isvu))"},  {"AboutToShow", "(i)"},
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DbusMenu& menu = Menu();
   objc::AutoreleasePool pool;
   const MenuEntry before = menu.Root();
-  const Method& method = kMethods[(data[0] & 0x7F) % std::size(kMethods)];
+  const MenuMethod& method = kMethods[(data[0] & 0x7F) % std::size(kMethods)];
   const bool as_text = (data[0] & 0x80) != 0;
   GVariant* parameters = nullptr;
   if (as_text) {
