@@ -7,15 +7,15 @@
 #include <string>
 
 #include "platform/appkit/appkit.h"
+#include "platform/appkit/menu_choice.h"
 #include "platform/appkit/status_bar.h"
 #include "platform/appkit/text_field.h"
 #include "platform/carbon/carbon_desktop.h"
-#include "platform/appkit/menu_choice.h"
 #include "platform/desktop/key_names.h"
-#include "platform/terminal/terminal_desktop.h"
-#include "platform/terminal/terminal_windows.h"
 #include "platform/foundation/array.h"
 #include "platform/foundation/clock.h"
+#include "platform/terminal/terminal_desktop.h"
+#include "platform/terminal/terminal_windows.h"
 
 namespace {
 
@@ -81,13 +81,6 @@ id ReachableView(const Call& call, const std::vector<std::string_view>& words, i
   return view;
 }
 
-// Sends a control's action to its target as the control itself would.
-void SendControlAction(id control) {
-  SEL action = objc::Send<SEL>(control, "action");
-  if (!action) return;
-  objc::Send<BOOL>(NSApp, "sendAction:to:from:", action, objc::Send(control, "target"), control);
-}
-
 // --- Status menu and keys ---
 
 // The item with tag in menu or its submenus (depth-first); nil when none.
@@ -141,28 +134,12 @@ bool HotKeyCommand(const Call& call) {
   return true;
 }
 
-id KeyEvent(NSUInteger type, const KeyStroke& key, NSInteger window_number) {
-  id characters = terminal::MakeNSString(std::u16string(1, key.characters));
-  id ignoring = terminal::MakeNSString(std::u16string(1, key.characters_ignoring_modifiers));
-  return objc::Send(objc_lookUpClass("NSEvent"),
-                    "keyEventWithType:location:modifierFlags:timestamp:windowNumber:context:"
-                    "characters:charactersIgnoringModifiers:isARepeat:keyCode:",
-                    type, NSMakePoint(0, 0), static_cast<NSUInteger>(key.cocoa_modifiers),
-                    ClockNow(), window_number, static_cast<id>(nil), characters, ignoring, NO,
-                    static_cast<unsigned short>(key.key_code));
-}
-
 bool KeyCommand(const Call& call) {
   KeyStroke key;
   if (!ParseKey(call, "key MODS+KEY", &key)) return false;
   id window = objc::Send(NSApp, "keyWindow");
   if (!window) return Fail(call, "no window is key");
-  const NSInteger number = objc::Send<NSInteger>(window, "windowNumber");
-  id down = KeyEvent(kEventKeyDown, key, number);
-  id up = KeyEvent(kEventKeyUp, key, number);
-  if (!down || !up) return Fail(call, "the key events could not be made");
-  objc::Send<void>(NSApp, "postEvent:atStart:", down, NO);
-  objc::Send<void>(NSApp, "postEvent:atStart:", up, NO);
+  if (!desktop_model::PressKey(window, key)) return Fail(call, "the key events could not be made");
   return true;
 }
 
@@ -250,31 +227,15 @@ bool PressCommand(const Call& call) {
 
 // --- Views and windows ---
 
-id MouseEvent(NSUInteger type, NSPoint location, NSInteger window_number, float pressure) {
-  return objc::Send(objc_lookUpClass("NSEvent"),
-                    "mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:"
-                    "eventNumber:clickCount:pressure:",
-                    type, location, NSUInteger{0}, ClockNow(), window_number, static_cast<id>(nil),
-                    NSInteger{0}, NSInteger{1}, pressure);
-}
-
 bool ClickCommand(const Call& call) {
   std::vector<std::string_view> words;
   if (!Words(call, 1, "click W.V", &words)) return false;
   id window;
   id view = ReachableView(call, words, &window);
   if (!view) return false;
-  const NSRect bounds = objc::Send<NSRect>(view, "bounds");
-  const NSPoint centre = NSMakePoint(bounds.origin.x + bounds.size.width / 2,
-                                     bounds.origin.y + bounds.size.height / 2);
-  const NSPoint location =
-      objc::Send<NSPoint>(view, "convertPoint:toView:", centre, static_cast<id>(nil));
-  const NSInteger number = objc::Send<NSInteger>(window, "windowNumber");
-  id down = MouseEvent(kEventLeftMouseDown, location, number, 1.0f);
-  id up = MouseEvent(kEventLeftMouseUp, location, number, 0.0f);
-  if (!down || !up) return Fail(call, "the mouse events could not be made");
-  objc::Send<void>(NSApp, "postEvent:atStart:", down, NO);
-  objc::Send<void>(NSApp, "postEvent:atStart:", up, NO);
+  if (!desktop_model::ClickView(window, view)) {
+    return Fail(call, "the mouse events could not be made");
+  }
   return true;
 }
 
@@ -288,13 +249,7 @@ bool FocusCommand(const Call& call) {
   if (!objc::Send<BOOL>(view, "acceptsFirstResponder")) {
     return Fail(call, name + " does not take the focus");
   }
-  if (!objc::Send<BOOL>(window, "makeFirstResponder:", view)) {
-    return Fail(call, name + " refused the focus");
-  }
-  // A user clicking into a field also brings its window to the keyboard.
-  if (!objc::Send<BOOL>(window, "isKeyWindow") && objc::Send<BOOL>(window, "canBecomeKeyWindow")) {
-    objc::Send<void>(window, "makeKeyWindow");
-  }
+  if (!desktop_model::FocusView(window, view)) return Fail(call, name + " refused the focus");
   return true;
 }
 
@@ -318,8 +273,7 @@ bool SelectCommand(const Call& call) {
     return Fail(
         call, name + " has " + std::to_string(count) + " items, no item " + std::to_string(index));
   }
-  objc::Send<void>(view, "selectItemAtIndex:", static_cast<NSInteger>(index));
-  SendControlAction(view);
+  desktop_model::ChoosePopUpItem(view, static_cast<NSInteger>(index));
   return true;
 }
 
@@ -338,16 +292,7 @@ bool StepCommand(const Call& call) {
     if (!Answers(view, selector)) return Fail(call, name + " is not a stepper");
   }
   if (!terminal::ViewIsEnabled(view)) return Fail(call, name + " is disabled");
-  const double increment = objc::Send<double>(view, "increment");
-  const double minimum = objc::Send<double>(view, "minValue");
-  const double maximum = objc::Send<double>(view, "maxValue");
-  const bool wraps = Answers(view, "valueWraps") && objc::Send<BOOL>(view, "valueWraps");
-  double value =
-      objc::Send<double>(view, "doubleValue") + (words[1] == "up" ? increment : -increment);
-  if (value > maximum) value = wraps ? minimum : maximum;
-  if (value < minimum) value = wraps ? maximum : minimum;
-  objc::Send<void>(view, "setDoubleValue:", value);
-  SendControlAction(view);
+  desktop_model::StepStepper(view, words[1] == "up");
   return true;
 }
 
@@ -361,7 +306,7 @@ bool CloseCommand(const Call& call) {
   id window = terminal::FindNumberedWindow(number);
   if (!window) return Fail(call, "no window " + std::to_string(number));
   if (!ReachableWindow(call, window, number)) return false;
-  objc::Send<void>(window, "performClose:", static_cast<id>(nil));
+  desktop_model::CloseWindow(window);
   return true;
 }
 

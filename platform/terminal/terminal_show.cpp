@@ -20,11 +20,11 @@
 #include "platform/appkit/status_bar.h"
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
-#include "platform/terminal/terminal_desktop.h"
-#include "platform/terminal/terminal_windows.h"
 #include "platform/foundation/array.h"
 #include "platform/foundation/number.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/terminal/terminal_desktop.h"
+#include "platform/terminal/terminal_windows.h"
 
 namespace {
 
