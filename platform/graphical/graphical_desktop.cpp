@@ -120,6 +120,7 @@ void GraphicalDesktop::OnBusClosed(GDBusConnection*, gboolean, GError*, gpointer
 
 void GraphicalDesktop::Wait(double deadline) {
   Refresh();
+  gtk_->SyncWindows();
   gtk_->RunPending();
   if (x11_ && x11_->DispatchPending()) return;
   GSource* timer = nullptr;
@@ -137,6 +138,15 @@ void GraphicalDesktop::Wait(double deadline) {
     g_source_destroy(timer);
     g_source_unref(timer);
   }
+}
+
+void GraphicalDesktop::WindowShown(id window) {
+  gtk_->WindowShown(window, KnownDark());
+  if (x11_) x11_->ClaimConnectionLoss();
+}
+
+void GraphicalDesktop::WindowHidden(id window) {
+  gtk_->WindowHidden(window);
 }
 
 void GraphicalDesktop::AlertStarted(id alert) {

@@ -34,6 +34,8 @@ class GraphicalDesktop : public Desktop {
   bool PrefersDark() override;
 
   void StatusItemChanged(id item) override;
+  void WindowShown(id window) override;
+  void WindowHidden(id window) override;
   void AlertStarted(id alert) override;
   void AlertEnded(id alert) override;
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/graphical/gtk_module.h"
@@ -19,6 +20,12 @@ class GtkBridge {
   // Shows alert (about to run its modal loop) and forgets it once the loop ended.
   void AlertStarted(id alert, bool dark);
   void AlertEnded(id alert);
+  // The program's numbered windows, shown (and brought up to date before every wait) while
+  // they are visible.
+  void WindowShown(id window, bool dark);
+  void WindowHidden(id window);
+  // Brings every shown window up to date with its views.
+  void SyncWindows();
   // Follows the appearance, once GTK runs.
   void SetDark(bool dark);
   // Carries out what had to wait for the alert's modal loop (an answer for an alert that
@@ -30,6 +37,13 @@ class GtkBridge {
   bool Ready(bool dark);
   static void OnButton(void* self, int number, int index);
   static void OnFieldText(void* self, int number, const char* text);
+  static void OnViewClicked(void* self, int window, int view);
+  static void OnViewText(void* self, int window, int view, const char* text);
+  static void OnViewFocused(void* self, int window, int view);
+  static void OnViewChose(void* self, int window, int view, int index);
+  static void OnViewStepped(void* self, int window, int view, int up);
+  static void OnKeyPressed(void* self, int window, const char* name);
+  static void OnWindowClose(void* self, int window);
 
   // One alert shown.
   struct Shown {
@@ -41,4 +55,5 @@ class GtkBridge {
   MindelGtkHost host_{};                     // our calls, for the module
   std::vector<Shown> alerts_;                // innermost last
   std::vector<id> unanswered_;  // alerts that could not be shown, to answer in their loop
+  std::vector<std::pair<id, int>> windows_;  // windows shown (retained) and their numbers
 };

@@ -32,6 +32,42 @@ struct MindelGtkAlert {
   const char* title;      // the window's title
 };
 
+// The kinds of views a window shows.
+enum MindelGtkViewKind {
+  kMindelGtkLabel = 0,     // text that is only read
+  kMindelGtkField = 1,     // an editable one-line text field
+  kMindelGtkShortcut = 2,  // a field that takes the next key combination pressed in it
+  kMindelGtkButton = 3,    // a push button
+  kMindelGtkCheckBox = 4,  // a check box with its title
+  kMindelGtkPopUp = 5,     // a pop-up button: one choice among items
+  kMindelGtkStepper = 6,   // up and down arrows
+};
+
+// One view of a window, in the window's content area.
+struct MindelGtkView {
+  int id;                   // the desktop's number for the view, handed back in events
+  int kind;                 // a MindelGtkViewKind
+  int x, y, width, height;  // points, from the content's top left corner
+  const char* text;         // the title or the text shown, UTF-8
+  int enabled;
+  int hidden;
+  int state;                 // a check box: 1 on, 0 off
+  const char* const* items;  // a pop-up's item titles
+  int item_count;
+  int selected;          // the pop-up's chosen item; -1: none
+  const char* tool_tip;  // or null
+};
+
+// A window and its views, as the desktop sees them before every wait.
+struct MindelGtkWindow {
+  const char* title;
+  int x, y;           // the content's top left corner on the screen, in points
+  int width, height;  // the content's size in points
+  int floating;       // kept above normal windows
+  const MindelGtkView* views;
+  int view_count;
+};
+
 // What the module calls back. context is handed back unchanged.
 struct MindelGtkHost {
   void* context;
@@ -39,6 +75,20 @@ struct MindelGtkHost {
   void (*alert_button)(void* context, int alert, int index);
   // The alert's text field now holds text (UTF-8).
   void (*alert_field_text)(void* context, int alert, const char* text);
+  // A click on view (a button, a check box).
+  void (*view_clicked)(void* context, int window, int view);
+  // A field now holds text (UTF-8), as the person edited it.
+  void (*view_text)(void* context, int window, int view, const char* text);
+  // The person put the keyboard focus into view.
+  void (*view_focused)(void* context, int window, int view);
+  // The person chose item index of a pop-up.
+  void (*view_chose)(void* context, int window, int view, int index);
+  // A click on a stepper's up (1) or down (0) arrow.
+  void (*view_stepped)(void* context, int window, int view, int up);
+  // A key combination pressed in a shortcut field, as a key name ("ctrl+alt+t", "shift+f5").
+  void (*key_pressed)(void* context, int window, const char* name);
+  // The window's close box.
+  void (*window_close)(void* context, int window);
 };
 
 struct MindelGtkModule {
@@ -51,9 +101,13 @@ struct MindelGtkModule {
   int (*open_alert)(const MindelGtkAlert* alert);
   // Closes alert number alert (nothing for an unknown number).
   void (*close_alert)(int alert);
+  // Shows window number window as described, making it or bringing it up to date.
+  void (*show_window)(int window, const MindelGtkWindow* description);
+  // Closes window number window (nothing for an unknown number).
+  void (*hide_window)(int window);
 };
 
-constexpr int kMindelGtkVersion = 1;
+constexpr int kMindelGtkVersion = 2;
 
 // The module's one exported symbol.
 typedef const MindelGtkModule* (*MindelGtkEntry)(void);

@@ -1,11 +1,13 @@
-// The graphical desktop's GTK module: alerts as GTK 3 dialogs. Loaded on demand with dlopen;
+// The graphical desktop's GTK module: alerts as GTK 3 dialogs, windows with their views as GTK
+// windows of the same size with a widget at each view's frame. Loaded on demand with dlopen;
 // its only export is MindelGtkModuleEntry (see platform/graphical/gtk_module.h).
 //
-// Index: state, alerts, the module's table.
+// Index: state, alerts, windows, the module's table.
 #include <gtk/gtk.h>
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/graphical/gtk_module.h"
 
@@ -172,6 +174,341 @@ void CloseAlert(int alert) {
   gtk_widget_destroy(dialog);
 }
 
+// --- Windows ---
+
+// One view's widget.
+struct ViewWidget {
+  int id;                          // the desktop's number for the view
+  int kind;                        // MindelGtkViewKind
+  GtkWidget* widget;               // in the window's GtkFixed
+  std::vector<std::string> items;  // a pop-up's items as shown
+};
+
+// One window.
+struct WindowWidgets {
+  GtkWidget* window;              // owned (destroyed by HideWindow)
+  GtkWidget* fixed;               // holds the views at their frames
+  std::vector<ViewWidget> views;  // in the description's order
+  bool updating = false;          // set while the description is applied: no events then
+};
+std::map<int, WindowWidgets> gWindows;
+
+// The window's number and a view's number, packed for a signal's user data.
+gpointer Pack(int window, int view) {
+  return GINT_TO_POINTER((window << 16) | (view & 0xFFFF));
+}
+int WindowOf(gpointer data) {
+  return GPOINTER_TO_INT(data) >> 16;
+}
+int ViewOf(gpointer data) {
+  return GPOINTER_TO_INT(data) & 0xFFFF;
+}
+// True while the window's description is being applied (what GTK reports then is ours).
+bool Updating(gpointer data) {
+  auto found = gWindows.find(WindowOf(data));
+  return found == gWindows.end() || found->second.updating;
+}
+
+void OnClicked(GtkButton*, gpointer data) {
+  if (!Updating(data)) gHost->view_clicked(gHost->context, WindowOf(data), ViewOf(data));
+}
+void OnToggled(GtkToggleButton*, gpointer data) {
+  if (!Updating(data)) gHost->view_clicked(gHost->context, WindowOf(data), ViewOf(data));
+}
+void OnFieldEdited(GtkEditable* editable, gpointer data) {
+  if (Updating(data)) return;
+  gHost->view_text(gHost->context, WindowOf(data), ViewOf(data),
+                   gtk_entry_get_text(GTK_ENTRY(editable)));
+}
+gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
+  if (!Updating(data)) gHost->view_focused(gHost->context, WindowOf(data), ViewOf(data));
+  return FALSE;
+}
+void OnChanged(GtkComboBox* box, gpointer data) {
+  if (Updating(data)) return;
+  const int index = gtk_combo_box_get_active(box);
+  if (index >= 0) gHost->view_chose(gHost->context, WindowOf(data), ViewOf(data), index);
+}
+void OnStepUp(GtkButton*, gpointer data) {
+  if (!Updating(data)) gHost->view_stepped(gHost->context, WindowOf(data), ViewOf(data), 1);
+}
+void OnStepDown(GtkButton*, gpointer data) {
+  if (!Updating(data)) gHost->view_stepped(gHost->context, WindowOf(data), ViewOf(data), 0);
+}
+gboolean OnWindowDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  gHost->window_close(gHost->context, GPOINTER_TO_INT(data));
+  return TRUE;  // the window goes when the program closes it
+}
+
+// The key name of a key press, as the desktops name keys ("ctrl+alt+t"); "" for a modifier
+// alone or a key no Mac keyboard has (media keys, dead keys).
+std::string KeyName(const GdkEventKey* key) {
+  std::string name;
+  const guint keyval = key->keyval;
+  switch (keyval) {
+    case GDK_KEY_space:
+      name = "space";
+      break;
+    case GDK_KEY_plus:
+      name = "plus";
+      break;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+      name = "return";
+      break;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+      name = "tab";
+      break;
+    case GDK_KEY_Escape:
+      name = "esc";
+      break;
+    case GDK_KEY_BackSpace:
+      name = "backspace";
+      break;
+    case GDK_KEY_Delete:
+      name = "delete";
+      break;
+    case GDK_KEY_Insert:
+      name = "insert";
+      break;
+    case GDK_KEY_Home:
+      name = "home";
+      break;
+    case GDK_KEY_End:
+      name = "end";
+      break;
+    case GDK_KEY_Page_Up:
+      name = "pgup";
+      break;
+    case GDK_KEY_Page_Down:
+      name = "pgdown";
+      break;
+    case GDK_KEY_Left:
+      name = "left";
+      break;
+    case GDK_KEY_Right:
+      name = "right";
+      break;
+    case GDK_KEY_Up:
+      name = "up";
+      break;
+    case GDK_KEY_Down:
+      name = "down";
+      break;
+    default:
+      if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F20) {
+        name = "f" + std::to_string(keyval - GDK_KEY_F1 + 1);
+      } else if (keyval > 0x20 && keyval < 0x7F) {
+        name = std::string(1, static_cast<char>(gdk_keyval_to_lower(keyval)));
+      }
+  }
+  if (name.empty()) return name;
+  std::string modifiers;
+  if (key->state & GDK_CONTROL_MASK) modifiers += "ctrl+";
+  if (key->state & GDK_MOD1_MASK) modifiers += "alt+";
+  // Shift is in the character of a punctuation key already ("!" is shift+1).
+  const bool punctuation = keyval > 0x20 && keyval < 0x7F && !g_ascii_isalnum(keyval);
+  if ((key->state & GDK_SHIFT_MASK) && !punctuation) modifiers += "shift+";
+  if (key->state & (GDK_SUPER_MASK | GDK_META_MASK)) modifiers += "cmd+";
+  return modifiers + name;
+}
+
+gboolean OnShortcutKey(GtkWidget*, GdkEventKey* key, gpointer data) {
+  const std::string name = KeyName(key);
+  if (!name.empty()) gHost->key_pressed(gHost->context, WindowOf(data), name.c_str());
+  return TRUE;  // the field shows what the program makes of the key, nothing else
+}
+
+GtkWidget* MakeView(const MindelGtkView& view, int window) {
+  gpointer data = Pack(window, view.id);
+  GtkWidget* widget = nullptr;
+  switch (view.kind) {
+    case kMindelGtkLabel:
+      widget = gtk_label_new(nullptr);
+      gtk_label_set_xalign(GTK_LABEL(widget), 0);
+      break;
+    case kMindelGtkField:
+      widget = gtk_entry_new();
+      gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);  // the frame gives the width
+      g_signal_connect(widget, "changed", G_CALLBACK(&OnFieldEdited), data);
+      g_signal_connect(widget, "focus-in-event", G_CALLBACK(&OnFocusIn), data);
+      break;
+    case kMindelGtkShortcut:
+      widget = gtk_entry_new();
+      gtk_entry_set_width_chars(GTK_ENTRY(widget), 1);
+      gtk_editable_set_editable(GTK_EDITABLE(widget), FALSE);
+      g_signal_connect(widget, "key-press-event", G_CALLBACK(&OnShortcutKey), data);
+      g_signal_connect(widget, "focus-in-event", G_CALLBACK(&OnFocusIn), data);
+      break;
+    case kMindelGtkButton:
+      widget = gtk_button_new_with_label("");
+      g_signal_connect(widget, "clicked", G_CALLBACK(&OnClicked), data);
+      break;
+    case kMindelGtkCheckBox:
+      widget = gtk_check_button_new_with_label("");
+      g_signal_connect(widget, "toggled", G_CALLBACK(&OnToggled), data);
+      break;
+    case kMindelGtkPopUp:
+      widget = gtk_combo_box_text_new();
+      g_signal_connect(widget, "changed", G_CALLBACK(&OnChanged), data);
+      break;
+    case kMindelGtkStepper: {
+      // GTK has no stepper: two small arrow buttons, each a click on the stepper's arrow.
+      widget = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+      GtkWidget* up = gtk_button_new_from_icon_name("pan-up-symbolic", GTK_ICON_SIZE_MENU);
+      GtkWidget* down = gtk_button_new_from_icon_name("pan-down-symbolic", GTK_ICON_SIZE_MENU);
+      gtk_widget_set_tooltip_text(up, "Up");
+      gtk_widget_set_tooltip_text(down, "Down");
+      atk_object_set_name(gtk_widget_get_accessible(up), "Up");
+      atk_object_set_name(gtk_widget_get_accessible(down), "Down");
+      g_signal_connect(up, "clicked", G_CALLBACK(&OnStepUp), data);
+      g_signal_connect(down, "clicked", G_CALLBACK(&OnStepDown), data);
+      gtk_box_pack_start(GTK_BOX(widget), up, TRUE, TRUE, 0);
+      gtk_box_pack_start(GTK_BOX(widget), down, TRUE, TRUE, 0);
+      gtk_style_context_add_class(gtk_widget_get_style_context(widget), "mindel-stepper");
+      for (GtkWidget* arrow : {up, down}) {
+        gtk_image_set_pixel_size(GTK_IMAGE(gtk_button_get_image(GTK_BUTTON(arrow))), 8);
+      }
+      break;
+    }
+    default:
+      widget = gtk_label_new(nullptr);
+  }
+  gtk_style_context_add_class(gtk_widget_get_style_context(widget), "mindel-view");
+  return widget;
+}
+
+void UpdateView(ViewWidget* shown, const MindelGtkView& view) {
+  GtkWidget* widget = shown->widget;
+  const char* text = view.text ? view.text : "";
+  switch (view.kind) {
+    case kMindelGtkLabel:
+      if (g_strcmp0(gtk_label_get_text(GTK_LABEL(widget)), text) != 0) {
+        gtk_label_set_text(GTK_LABEL(widget), text);
+      }
+      break;
+    case kMindelGtkField:
+    case kMindelGtkShortcut:
+      if (g_strcmp0(gtk_entry_get_text(GTK_ENTRY(widget)), text) != 0) {
+        gtk_entry_set_text(GTK_ENTRY(widget), text);
+        gtk_editable_set_position(GTK_EDITABLE(widget), view.kind == kMindelGtkShortcut ? 0 : -1);
+      }
+      break;
+    case kMindelGtkButton:
+    case kMindelGtkCheckBox:
+      if (g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), text) != 0) {
+        gtk_button_set_label(GTK_BUTTON(widget), text);
+      }
+      if (view.kind == kMindelGtkCheckBox) {
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget), view.state == 1);
+      }
+      break;
+    case kMindelGtkPopUp: {
+      std::vector<std::string> items;
+      for (int i = 0; i < view.item_count; ++i) items.emplace_back(view.items[i]);
+      if (items != shown->items) {
+        gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(widget));
+        for (const std::string& item : items) {
+          gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(widget), item.c_str());
+        }
+        shown->items = items;
+      }
+      if (gtk_combo_box_get_active(GTK_COMBO_BOX(widget)) != view.selected) {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(widget), view.selected);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  gtk_widget_set_sensitive(widget, view.enabled);
+  gtk_widget_set_visible(widget, !view.hidden);
+  const char* tip = view.tool_tip && view.tool_tip[0] ? view.tool_tip : nullptr;
+  if (g_strcmp0(gtk_widget_get_tooltip_text(widget), tip) != 0) {
+    gtk_widget_set_tooltip_text(widget, tip);
+  }
+  gtk_widget_set_size_request(widget, view.width, view.height);
+}
+
+// Views are made as small as their frames: the model lays the window out in points.
+void InstallCompactStyle() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css,
+                                  ".mindel-view { font-size: 12px; }"
+                                  ".mindel-view, .mindel-view button, .mindel-view entry {"
+                                  " min-height: 0; padding-top: 0; padding-bottom: 0; }"
+                                  ".mindel-view button { min-width: 0; padding-left: 2px;"
+                                  " padding-right: 2px; }"
+                                  ".mindel-stepper button { padding: 0; min-width: 0; }"
+                                  ".mindel-stepper image { -gtk-icon-transform: scale(0.75); }"
+                                  "entry.mindel-view { padding-left: 4px; padding-right: 4px; }",
+                                  -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+}
+
+void ShowWindow(int number, const MindelGtkWindow* description) {
+  if (!gStarted || !description) return;
+  InstallCompactStyle();
+  auto found = gWindows.find(number);
+  if (found == gWindows.end()) {
+    WindowWidgets made;
+    made.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_resizable(GTK_WINDOW(made.window), FALSE);
+    made.fixed = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(made.window), made.fixed);
+    g_signal_connect(made.window, "delete-event", G_CALLBACK(&OnWindowDelete),
+                     GINT_TO_POINTER(number));
+    found = gWindows.emplace(number, std::move(made)).first;
+    gtk_window_move(GTK_WINDOW(found->second.window), description->x, description->y);
+  }
+  WindowWidgets& shown = found->second;
+  shown.updating = true;
+  gtk_window_set_title(GTK_WINDOW(shown.window), description->title ? description->title : "");
+  gtk_window_set_keep_above(GTK_WINDOW(shown.window), description->floating);
+  gtk_widget_set_size_request(shown.fixed, description->width, description->height);
+  // The same views in the same order are brought up to date; any other list is made anew.
+  bool same = static_cast<int>(shown.views.size()) == description->view_count;
+  for (int i = 0; same && i < description->view_count; ++i) {
+    same = shown.views[i].id == description->views[i].id &&
+           shown.views[i].kind == description->views[i].kind;
+  }
+  if (!same) {
+    for (ViewWidget& view : shown.views) gtk_widget_destroy(view.widget);
+    shown.views.clear();
+    for (int i = 0; i < description->view_count; ++i) {
+      const MindelGtkView& view = description->views[i];
+      ViewWidget made{view.id, view.kind, MakeView(view, number), {}};
+      gtk_fixed_put(GTK_FIXED(shown.fixed), made.widget, view.x, view.y);
+      gtk_widget_show_all(made.widget);
+      shown.views.push_back(std::move(made));
+    }
+  }
+  for (int i = 0; i < description->view_count; ++i) {
+    const MindelGtkView& view = description->views[i];
+    gtk_fixed_move(GTK_FIXED(shown.fixed), shown.views[i].widget, view.x, view.y);
+    UpdateView(&shown.views[i], view);
+  }
+  if (!gtk_widget_get_visible(shown.window)) {
+    gtk_widget_show(shown.fixed);
+    gtk_window_present(GTK_WINDOW(shown.window));
+  }
+  shown.updating = false;
+}
+
+void HideWindow(int number) {
+  auto found = gWindows.find(number);
+  if (found == gWindows.end()) return;
+  GtkWidget* window = found->second.window;
+  gWindows.erase(found);
+  gtk_widget_destroy(window);
+}
+
 // --- The module's table ---
 
 int Start(const MindelGtkHost* host, int dark) {
@@ -193,7 +530,8 @@ void SetDark(int dark) {
                nullptr);
 }
 
-constexpr MindelGtkModule kModule = {kMindelGtkVersion, &Start, &SetDark, &OpenAlert, &CloseAlert};
+constexpr MindelGtkModule kModule = {kMindelGtkVersion, &Start,      &SetDark,   &OpenAlert,
+                                     &CloseAlert,       &ShowWindow, &HideWindow};
 
 }  // namespace
 
