@@ -166,6 +166,21 @@ class Session:
         subprocess.run(["xdotool", "key"] + list(keys), env=self.environment(), check=True,
                        timeout=TIMEOUT_SECONDS)
 
+    def close_window(self, title):
+        """Asks the window titled title to close, as a window manager's close box would."""
+        build = os.environ.get("MINDEL_BUILD_DIR") or os.path.join(
+            os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+            "build")
+        subprocess.run([os.path.join(build, "tests", "x_close_window"), title],
+                       env=self.environment(), check=True, timeout=TIMEOUT_SECONDS)
+
+    def watch_folder(self, path):
+        """Wakes waits whenever something in the folder path changes (made if missing)."""
+        os.makedirs(path, exist_ok=True)
+        monitor = Gio.File.new_for_path(path).monitor_directory(Gio.FileMonitorFlags.NONE, None)
+        monitor.connect("changed", lambda *args: None)
+        self.monitors = getattr(self, "monitors", []) + [monitor]
+
     def write_prefs(self, values):
         path = os.path.join(self.home, "Library", "Preferences", "Mindel.plist")
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -389,7 +404,8 @@ class Accessibility:
         self.events = 0  # accessibility events seen: each wakes a wait to look again
         self.listener = Atspi.EventListener.new(self._event)
         for kind in ("window:", "object:children-changed", "object:state-changed:showing",
-                     "object:state-changed:focused"):
+                     "object:state-changed:focused", "object:text-changed",
+                     "object:state-changed:checked", "object:property-change:accessible-name"):
             self.listener.register(kind)
 
     def _event(self, event):
@@ -437,6 +453,30 @@ class Accessibility:
                          for i in reversed(range(node.get_child_count())))
         return found
 
+    def window(self, pid, title):
+        """The window titled title of process pid, once it is in the tree."""
+        found = []
+
+        def look():
+            desktop = self.Atspi.get_desktop(0)
+            for index in range(desktop.get_child_count()):
+                try:
+                    application = desktop.get_child_at_index(index)
+                    if application is None or application.get_process_id() != pid:
+                        continue
+                    for child in range(application.get_child_count()):
+                        window = application.get_child_at_index(child)
+                        if window.get_name() == title:
+                            found[:] = [window]
+                except GLib.Error:
+                    continue
+            return found
+        self.session.wait_until(look, "the window %r" % title)
+        return found[0]
+
+    def text_of(self, node):
+        return node.get_text(0, node.get_character_count())
+
     def texts(self, alert):
         return [label.get_name() for label in self.nodes(alert, "label")]
 
@@ -447,7 +487,7 @@ class Accessibility:
     def press(self, alert, title):
         for button in self.nodes(alert, "push button"):
             if button.get_name() == title:
-                button.get_action_iface().do_action(0)
+                button.do_action(0)
                 return
         raise SessionError("no button %r in %r" % (title, self.buttons(alert)))
 
@@ -456,11 +496,10 @@ class Accessibility:
         return fields[0] if fields else None
 
     def field_text(self, alert):
-        text = self.field(alert).get_text_iface()
-        return text.get_text(0, text.get_character_count())
+        return self.text_of(self.field(alert))
 
     def set_field_text(self, alert, value):
-        self.field(alert).get_editable_text_iface().set_text_contents(value)
+        self.field(alert).set_text_contents(value)
 
     def is_focused(self, node):
         return node.get_state_set().contains(self.Atspi.StateType.FOCUSED)
