@@ -18,6 +18,9 @@ mindel_packages_test+=(desktop-file-utils appstream lintian dpkg-dev file)
 # The graphical desktop's tests: a private X server, a private session bus, key presses, and
 # the system Python's D-Bus bindings for the panel the tests play.
 mindel_packages_test+=(xvfb xdotool dbus-daemon python3-gi gir1.2-glib-2.0)
+# ... the accessibility tree through which they read and drive windows and alerts, and an
+# X11 system tray for the panel-less fallback.
+mindel_packages_test+=(at-spi2-core gir1.2-atspi-2.0 trayer)
 
 mindel_install_deps() {
   if [ "${1:-build}" = test ]; then

@@ -415,14 +415,7 @@ void DbusMenu::Refresh(id menu) {
 std::string MenuStatusLine(const MenuEntry& root) {
   for (size_t i = 0; i < root.children.size(); ++i) {
     if (!IsLoneDisabledLine(root.children, i)) continue;
-    // The label's underscores are doubled for the menu; the line is plain text.
-    std::string line;
-    const std::string& label = root.children[i].label;
-    for (size_t c = 0; c < label.size(); ++c) {
-      line.push_back(label[c]);
-      if (label[c] == '_' && c + 1 < label.size() && label[c + 1] == '_') ++c;
-    }
-    return line;
+    return PlainMenuLabel(root.children[i].label);
   }
   return "";
 }

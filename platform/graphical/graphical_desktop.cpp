@@ -171,8 +171,29 @@ void GraphicalDesktop::Refresh() {
     break;
   }
   menu_->Refresh(item ? objc::Send(item, "menu") : nil);
-  item_->Refresh(item, MenuStatusLine(menu_->Root()),
-                 KnownDark() ? kDarkPanelForeground : kLightPanelForeground);
+  const std::string status_line = MenuStatusLine(menu_->Root());
+  item_->Refresh(item, status_line, KnownDark() ? kDarkPanelForeground : kLightPanelForeground);
+
+  // Without a panel that shows status items, an X11 system tray (XEmbed) can show the icon.
+  const bool no_panel = item_->WatcherState() == StatusNotifierItem::Watcher::kAbsent;
+  const bool tray = no_panel && x11_ && x11_->HasSystemTray();
+  if (no_panel && !said_no_panel_) {
+    said_no_panel_ = true;
+    std::fprintf(stderr,
+                 tray ? "mindel: no panel shows status items here (no StatusNotifierWatcher on "
+                        "the session bus); the icon docks in the X11 system tray instead\n"
+                      : "mindel: no panel shows status items here (no StatusNotifierWatcher on "
+                        "the session bus); Mindel keeps running, its hot keys still work, and "
+                        "its item appears when a panel starts\n");
+  }
+  const StatusItemLook& look = item_->Look();
+  if (tray && item && !look.icon.empty()) {
+    const std::string tip = look.tooltip_title + (status_line.empty() ? "" : "\n" + status_line);
+    gtk_->ShowTrayIcon(look.icon.back(), tip, menu_->Root(), KnownDark(),
+                       [this](int32_t number) { menu_->Choose(number); });
+  } else {
+    gtk_->HideTrayIcon();
+  }
 }
 
 // --- Screens and appearance ---

@@ -56,5 +56,6 @@ class GraphicalDesktop : public Desktop {
   std::unique_ptr<AppearanceWatch> appearance_;  // the portal's colour scheme
   std::unique_ptr<GtkBridge> gtk_;               // alerts, shown through the GTK module
   int forced_dark_ = -1;                         // MINDEL_APPEARANCE: 1 dark, 0 light, -1 unset
-  bool files_dark_ = false;  // what the desktop's files said when PrefersDark last read them
+  bool said_no_panel_ = false;  // the missing panel has been said on standard error
+  bool files_dark_ = false;     // what the desktop's files said when PrefersDark last read them
 };

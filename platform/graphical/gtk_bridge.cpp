@@ -111,8 +111,9 @@ bool GtkBridge::Ready(bool dark) {
                  handle ? "the GTK module does not match this program" : dlerror());
     return false;
   }
-  host_ = {this,           &OnButton,    &OnFieldText,   &OnViewClicked, &OnViewText,
-           &OnViewFocused, &OnViewChose, &OnViewStepped, &OnKeyPressed,  &OnWindowClose};
+  host_ = {this,          &OnButton,      &OnFieldText, &OnViewClicked,
+           &OnViewText,   &OnViewFocused, &OnViewChose, &OnViewStepped,
+           &OnKeyPressed, &OnWindowClose, &OnMenuChosen};
   if (!module->start(&host_, dark ? 1 : 0)) {
     std::fprintf(stderr,
                  "mindel: windows and alerts cannot be shown: GTK cannot open the "
@@ -439,4 +440,55 @@ void GtkBridge::OnWindowClose(void*, int number) {
   id window = desktop_model::FindNumberedWindow(number);
   id modal = objc::Send(NSApp, "modalWindow");
   if (window && (!modal || modal == window)) desktop_model::CloseWindow(window);
+}
+
+// --- The tray icon ---
+
+void GtkBridge::ShowTrayIcon(const IconPixmap& icon, const std::string& tool_tip,
+                             const MenuEntry& menu, bool dark,
+                             std::function<void(int32_t)> choose) {
+  if (!Ready(dark)) return;
+  choose_ = std::move(choose);
+  std::vector<uint8_t> rgba(icon.argb.size());
+  for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+    rgba[i] = icon.argb[i + 1];
+    rgba[i + 1] = icon.argb[i + 2];
+    rgba[i + 2] = icon.argb[i + 3];
+    rgba[i + 3] = icon.argb[i];
+  }
+  std::vector<std::string> labels, accelerators;
+  std::string key = tool_tip + '\0' + std::string(rgba.begin(), rgba.end());
+  for (const MenuEntry& entry : menu.children) {
+    labels.push_back(PlainMenuLabel(entry.label));
+    std::string accelerator;
+    for (size_t i = 0; i + 1 < entry.shortcut.size(); ++i)
+      accelerator += "<" + entry.shortcut[i] + ">";
+    if (!entry.shortcut.empty()) accelerator += entry.shortcut.back();
+    accelerators.push_back(accelerator);
+    key += '\0' + std::to_string(entry.id) + labels.back() + accelerator +
+           char('0' + entry.enabled) + char('0' + entry.visible) + char('0' + entry.separator);
+  }
+  if (key == tray_shown_) return;  // nothing changed since the last wait
+  tray_shown_ = key;
+  std::vector<MindelGtkMenuEntry> entries;
+  for (size_t i = 0; i < menu.children.size(); ++i) {
+    const MenuEntry& entry = menu.children[i];
+    entries.push_back({entry.id, labels[i].c_str(), accelerators[i].c_str(), entry.enabled,
+                       entry.visible, entry.separator});
+  }
+  MindelGtkTrayIcon tray{rgba.empty() ? nullptr : rgba.data(), icon.size, tool_tip.c_str(),
+                         entries.data(), static_cast<int>(entries.size())};
+  module_->show_tray_icon(&tray);
+}
+
+void GtkBridge::HideTrayIcon() {
+  if (tray_shown_.empty() || !module_) return;
+  module_->hide_tray_icon();
+  tray_shown_.clear();
+}
+
+void GtkBridge::OnMenuChosen(void* data, int id) {
+  auto* self = static_cast<GtkBridge*>(data);
+  objc::AutoreleasePool pool;
+  if (self->choose_) self->choose_(id);
 }

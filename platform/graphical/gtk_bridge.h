@@ -4,11 +4,14 @@
 // over its selection.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/graphical/gtk_module.h"
+#include "platform/graphical/icon_pixmap.h"
+#include "platform/graphical/menu_layout.h"
 #include "platform/objc/objc.h"
 
 class GtkBridge {
@@ -26,6 +29,11 @@ class GtkBridge {
   void WindowHidden(id window);
   // Brings every shown window up to date with its views.
   void SyncWindows();
+  // Docks the status item's icon in the X11 system tray with its tooltip and the menu a
+  // click opens (choosing an entry calls choose with its id), or brings it up to date.
+  void ShowTrayIcon(const IconPixmap& icon, const std::string& tool_tip, const MenuEntry& menu,
+                    bool dark, std::function<void(int32_t)> choose);
+  void HideTrayIcon();
   // Follows the appearance, once GTK runs.
   void SetDark(bool dark);
   // Carries out what had to wait for the alert's modal loop (an answer for an alert that
@@ -44,6 +52,7 @@ class GtkBridge {
   static void OnViewStepped(void* self, int window, int view, int up);
   static void OnKeyPressed(void* self, int window, const char* name);
   static void OnWindowClose(void* self, int window);
+  static void OnMenuChosen(void* self, int id);
 
   // One alert shown.
   struct Shown {
@@ -56,4 +65,6 @@ class GtkBridge {
   std::vector<Shown> alerts_;                // innermost last
   std::vector<id> unanswered_;  // alerts that could not be shown, to answer in their loop
   std::vector<std::pair<id, int>> windows_;  // windows shown (retained) and their numbers
+  std::function<void(int32_t)> choose_;      // the tray menu's choices go here
+  std::string tray_shown_;                   // what the tray icon shows, as a key; "" hidden
 };

@@ -68,6 +68,25 @@ struct MindelGtkWindow {
   int view_count;
 };
 
+// One entry of the menu of a tray icon.
+struct MindelGtkMenuEntry {
+  int id;                   // handed back when chosen
+  const char* label;        // plain text, UTF-8
+  const char* accelerator;  // the key shown beside it, as "<Control><Alt>t"; "" for none
+  int enabled;
+  int visible;
+  int separator;
+};
+
+// An icon in an X11 system tray (XEmbed), for panels that show no status notifier items.
+struct MindelGtkTrayIcon {
+  const uint8_t* rgba;  // size x size pixels, R G B A, straight alpha
+  int size;
+  const char* tool_tip;               // UTF-8; lines apart by "\n"
+  const MindelGtkMenuEntry* entries;  // the menu a click opens
+  int entry_count;
+};
+
 // What the module calls back. context is handed back unchanged.
 struct MindelGtkHost {
   void* context;
@@ -89,6 +108,8 @@ struct MindelGtkHost {
   void (*key_pressed)(void* context, int window, const char* name);
   // The window's close box.
   void (*window_close)(void* context, int window);
+  // The person chose the tray icon's menu entry id.
+  void (*menu_chosen)(void* context, int id);
 };
 
 struct MindelGtkModule {
@@ -105,9 +126,13 @@ struct MindelGtkModule {
   void (*show_window)(int window, const MindelGtkWindow* description);
   // Closes window number window (nothing for an unknown number).
   void (*hide_window)(int window);
+  // Docks the icon in the system tray, or brings the docked one up to date.
+  void (*show_tray_icon)(const MindelGtkTrayIcon* icon);
+  // Takes the icon out of the tray.
+  void (*hide_tray_icon)(void);
 };
 
-constexpr int kMindelGtkVersion = 2;
+constexpr int kMindelGtkVersion = 3;
 
 // The module's one exported symbol.
 typedef const MindelGtkModule* (*MindelGtkEntry)(void);

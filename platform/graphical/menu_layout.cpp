@@ -133,6 +133,15 @@ std::string DbusMenuLabel(const std::u16string& title) {
   return label;
 }
 
+std::string PlainMenuLabel(const std::string& label) {
+  std::string plain;
+  for (size_t c = 0; c < label.size(); ++c) {
+    plain.push_back(label[c]);
+    if (label[c] == '_' && c + 1 < label.size() && label[c + 1] == '_') ++c;
+  }
+  return plain;
+}
+
 std::vector<std::string> DbusMenuShortcut(const std::u16string& key, uint64_t modifier_mask) {
   Keysym keysym;
   if (key.size() != 1 || !KeysymForCharacter(key[0], &keysym)) return {};

@@ -63,6 +63,8 @@ const MenuEntry* FindMenuEntry(const MenuEntry& root, int32_t id);
 // A title as a dbusmenu label: the text before the first tab, with "_" doubled (a single
 // underscore marks a mnemonic there). UTF-16 in, UTF-8 out; unpaired surrogates become U+FFFD.
 std::string DbusMenuLabel(const std::u16string& title);
+// A dbusmenu label as plain text again: doubled underscores made single.
+std::string PlainMenuLabel(const std::string& label);
 // A key equivalent with Cocoa's modifier mask as a dbusmenu shortcut: the modifiers in the
 // order Control, Alt, Shift, Super, then the key's keysym name. An upper-case letter adds
 // Shift. Empty when there is no key or it has no keysym.

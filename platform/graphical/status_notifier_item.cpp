@@ -132,7 +132,7 @@ StatusNotifierItem::~StatusNotifierItem() {
 void StatusNotifierItem::OnWatcherAppeared(GDBusConnection* bus, const char*, const char*,
                                            gpointer data) {
   auto* self = static_cast<StatusNotifierItem*>(data);
-  self->watcher_seen_ = true;
+  self->watcher_ = Watcher::kPresent;
   self->registered_ = false;
   if (self->pending_) {
     g_cancellable_cancel(self->pending_);
@@ -168,12 +168,7 @@ void StatusNotifierItem::OnRegistered(GObject* bus, GAsyncResult* result, gpoint
 void StatusNotifierItem::OnWatcherVanished(GDBusConnection*, const char*, gpointer data) {
   auto* self = static_cast<StatusNotifierItem*>(data);
   self->registered_ = false;
-  if (self->watcher_seen_ || self->said_no_watcher_) return;
-  self->said_no_watcher_ = true;
-  std::fprintf(stderr,
-               "mindel: no panel shows status items here (no StatusNotifierWatcher on the "
-               "session bus); Mindel keeps running, its hot keys still work, and its item "
-               "appears when a panel starts\n");
+  self->watcher_ = Watcher::kAbsent;
 }
 
 // --- Properties ---

@@ -44,6 +44,11 @@ class StatusNotifierItem {
   void Refresh(id item, const std::string& status_line, uint32_t tint);
   // True once a watcher accepted the item.
   bool Registered() const { return registered_; }
+  // Whether a panel's watcher is on the bus: not known yet, there, or not there.
+  enum class Watcher { kUnknown, kPresent, kAbsent };
+  Watcher WatcherState() const { return watcher_; }
+  // What the item shows, as last refreshed.
+  const StatusItemLook& Look() const { return look_; }
 
   GVariant* Property(const char* name);  // floating; null for an unknown name
 
@@ -61,14 +66,13 @@ class StatusNotifierItem {
   // Writes the largest pixmap as a PNG file under a fresh name, removing the last one.
   void WriteIconFile();
 
-  GDBusConnection* bus_;       // not owned
-  std::string menu_path_;      // the dbusmenu object
-  std::string id_;             // "com.quorv.Mindel"
-  std::string title_;          // "Mindel"
-  guint registration_ = 0;     // the exported object; 0 when exporting failed
-  guint watch_ = 0;            // the watch on the watcher's name
-  bool watcher_seen_ = false;  // a watcher appeared at least once
-  bool said_no_watcher_ = false;
+  GDBusConnection* bus_;    // not owned
+  std::string menu_path_;   // the dbusmenu object
+  std::string id_;          // "com.quorv.Mindel"
+  std::string title_;       // "Mindel"
+  guint registration_ = 0;  // the exported object; 0 when exporting failed
+  guint watch_ = 0;         // the watch on the watcher's name
+  Watcher watcher_ = Watcher::kUnknown;
   bool registered_ = false;
   GCancellable* pending_ = nullptr;  // the registration call under way; owned
   StatusItemLook look_;              // what the panel was last told

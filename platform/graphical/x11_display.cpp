@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -58,6 +59,12 @@ X11Display::X11Display(Display* display) : display_(display), root_(DefaultRootW
 X11Display::~X11Display() {
   if (source_) g_source_remove(source_);
   XCloseDisplay(display_);
+}
+
+bool X11Display::HasSystemTray() {
+  const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display_));
+  const Atom selection = XInternAtom(display_, name.c_str(), False);
+  return XGetSelectionOwner(display_, selection) != None;
 }
 
 void X11Display::ClaimConnectionLoss() {

@@ -27,6 +27,9 @@ class X11Display {
   // own handler in place: Xlib has one handler for all connections.
   void ClaimConnectionLoss();
 
+  // True when an X11 system tray (XEmbed) runs on the default screen.
+  bool HasSystemTray();
+
   // Handles the events Xlib has read already (they would not wake the main loop); answers
   // whether there were any.
   bool DispatchPending();

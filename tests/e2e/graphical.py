@@ -166,13 +166,27 @@ class Session:
         subprocess.run(["xdotool", "key"] + list(keys), env=self.environment(), check=True,
                        timeout=TIMEOUT_SECONDS)
 
-    def close_window(self, title):
-        """Asks the window titled title to close, as a window manager's close box would."""
+    def x_test_tool(self, *arguments):
         build = os.environ.get("MINDEL_BUILD_DIR") or os.path.join(
             os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
             "build")
-        subprocess.run([os.path.join(build, "tests", "x_close_window"), title],
-                       env=self.environment(), check=True, timeout=TIMEOUT_SECONDS)
+        return subprocess.run([os.path.join(build, "tests", "x_test_tool")] + list(arguments),
+                              env=self.environment(), timeout=TIMEOUT_SECONDS * 2).returncode
+
+    def close_window(self, title):
+        """Asks the window titled title to close, as a window manager's close box would."""
+        if self.x_test_tool("close", title) != 0:
+            raise SessionError("no window titled %r to close" % title)
+
+    def wait_tray(self):
+        """Waits until an X11 system tray runs."""
+        if self.x_test_tool("wait-tray", str(TIMEOUT_SECONDS)) != 0:
+            raise SessionError("no system tray started")
+
+    def wait_docked(self, pid):
+        """Waits until a window of process pid is docked in the system tray."""
+        if self.x_test_tool("wait-docked", str(pid), str(TIMEOUT_SECONDS)) != 0:
+            raise SessionError("no window of process %d docked in the tray" % pid)
 
     def watch_folder(self, path):
         """Wakes waits whenever something in the folder path changes (made if missing)."""

@@ -2,6 +2,8 @@
 panel does it over the session bus, with real key presses on a private X server."""
 
 import os
+import shutil
+import subprocess
 import unittest
 
 from gi.repository import GLib
@@ -148,6 +150,17 @@ class GraphicalPanelTest(unittest.TestCase):
         self.assertEqual(item.prop("Status"), "Active")
         self.assertEqual(mindel.stderr_text().count("StatusNotifierWatcher"), 1,
                          "the missing panel is said once")
+
+    @unittest.skipIf(shutil.which("trayer") is None, "needs trayer, an X11 system tray")
+    def test_without_a_panel_the_icon_docks_in_an_x11_system_tray(self):
+        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right"],
+                                env=self.session.environment(), stderr=subprocess.DEVNULL)
+        self.session.children.append(tray)
+        self.session.wait_tray()
+        mindel = self.start(prefs(task="Docked"), watcher=False)
+        mindel.wait_stderr("X11 system tray")
+        self.session.wait_docked(mindel.process.pid)
+        self.assertEqual(mindel.stderr_text().count("no panel shows status items"), 1)
 
     def test_the_template_glyph_follows_dark_and_light_at_once(self):
         portal = Portal(self.session, scheme=1)

@@ -1,8 +1,9 @@
 // The graphical desktop's GTK module: alerts as GTK 3 dialogs, windows with their views as GTK
-// windows of the same size with a widget at each view's frame. Loaded on demand with dlopen;
+// windows of the same size with a widget at each view's frame, and the status item as an X11
+// system tray icon where no panel shows status notifier items. Loaded on demand with dlopen;
 // its only export is MindelGtkModuleEntry (see platform/graphical/gtk_module.h).
 //
-// Index: state, alerts, windows, the module's table.
+// Index: state, alerts, windows, the tray icon, the module's table.
 #include <gtk/gtk.h>
 
 #include <map>
@@ -509,6 +510,103 @@ void HideWindow(int number) {
   gtk_widget_destroy(window);
 }
 
+// --- The tray icon ---
+
+// GtkStatusIcon is GTK 3's XEmbed tray icon; deprecated for status notifier items, which the
+// desktop speaks itself, but still the way into an X11 system tray.
+G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+
+GtkStatusIcon* gTrayIcon = nullptr;  // while docked
+struct TrayEntry {
+  int id;
+  std::string label, accelerator;
+  bool enabled, visible, separator;
+};
+std::vector<TrayEntry> gTrayMenu;  // the menu a click opens, as last described
+
+void OnTrayMenuItem(GtkMenuItem*, gpointer data) {
+  gHost->menu_chosen(gHost->context, GPOINTER_TO_INT(data));
+}
+
+void PopUpTrayMenu(guint button, guint32 time) {
+  GtkWidget* menu = gtk_menu_new();
+  for (const TrayEntry& entry : gTrayMenu) {
+    GtkWidget* item;
+    if (entry.separator) {
+      item = gtk_separator_menu_item_new();
+    } else {
+      item = gtk_menu_item_new_with_label(entry.label.c_str());
+      guint key = 0;
+      GdkModifierType modifiers{};
+      gtk_accelerator_parse(entry.accelerator.c_str(), &key, &modifiers);
+      if (key) {
+        gtk_accel_label_set_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(item))), key,
+                                  modifiers);
+      }
+      gtk_widget_set_sensitive(item, entry.enabled);
+      g_signal_connect(item, "activate", G_CALLBACK(&OnTrayMenuItem), GINT_TO_POINTER(entry.id));
+    }
+    gtk_widget_set_visible(item, entry.visible);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+  }
+  // The menu goes when it closes.
+  g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkMenuShell* shell, gpointer) {
+                     g_idle_add_full(
+                         G_PRIORITY_DEFAULT_IDLE,
+                         +[](gpointer widget) -> gboolean {
+                           gtk_widget_destroy(GTK_WIDGET(widget));
+                           return G_SOURCE_REMOVE;
+                         },
+                         shell, nullptr);
+                   }),
+                   nullptr);
+  gtk_menu_popup(GTK_MENU(menu), nullptr, nullptr, gtk_status_icon_position_menu, gTrayIcon, button,
+                 time);
+}
+
+void OnTrayActivate(GtkStatusIcon*, gpointer) {
+  PopUpTrayMenu(1, gtk_get_current_event_time());
+}
+
+void OnTrayPopUp(GtkStatusIcon*, guint button, guint time, gpointer) {
+  PopUpTrayMenu(button, time);
+}
+
+void ShowTrayIcon(const MindelGtkTrayIcon* icon) {
+  if (!gStarted || !icon) return;
+  if (!gTrayIcon) {
+    gTrayIcon = gtk_status_icon_new();
+    gtk_status_icon_set_title(gTrayIcon, "Mindel");
+    g_signal_connect(gTrayIcon, "activate", G_CALLBACK(&OnTrayActivate), nullptr);
+    g_signal_connect(gTrayIcon, "popup-menu", G_CALLBACK(&OnTrayPopUp), nullptr);
+  }
+  if (icon->rgba && icon->size > 0) {
+    GBytes* bytes = g_bytes_new(icon->rgba, static_cast<gsize>(icon->size) * icon->size * 4);
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, TRUE, 8, icon->size,
+                                                  icon->size, icon->size * 4);
+    g_bytes_unref(bytes);
+    gtk_status_icon_set_from_pixbuf(gTrayIcon, pixbuf);
+    g_object_unref(pixbuf);
+  }
+  gtk_status_icon_set_tooltip_text(gTrayIcon, icon->tool_tip ? icon->tool_tip : "");
+  gTrayMenu.clear();
+  for (int i = 0; i < icon->entry_count; ++i) {
+    const MindelGtkMenuEntry& entry = icon->entries[i];
+    gTrayMenu.push_back({entry.id, entry.label ? entry.label : "",
+                         entry.accelerator ? entry.accelerator : "", entry.enabled != 0,
+                         entry.visible != 0, entry.separator != 0});
+  }
+  gtk_status_icon_set_visible(gTrayIcon, TRUE);
+}
+
+void HideTrayIcon() {
+  if (!gTrayIcon) return;
+  g_object_unref(gTrayIcon);
+  gTrayIcon = nullptr;
+}
+
+G_GNUC_END_IGNORE_DEPRECATIONS
+
 // --- The module's table ---
 
 int Start(const MindelGtkHost* host, int dark) {
@@ -530,8 +628,9 @@ void SetDark(int dark) {
                nullptr);
 }
 
-constexpr MindelGtkModule kModule = {kMindelGtkVersion, &Start,      &SetDark,   &OpenAlert,
-                                     &CloseAlert,       &ShowWindow, &HideWindow};
+constexpr MindelGtkModule kModule = {kMindelGtkVersion, &Start,        &SetDark,
+                                     &OpenAlert,        &CloseAlert,   &ShowWindow,
+                                     &HideWindow,       &ShowTrayIcon, &HideTrayIcon};
 
 }  // namespace
 
