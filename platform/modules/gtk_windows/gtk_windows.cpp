@@ -29,6 +29,13 @@ int gNextAlert = 1;
 
 // --- Alerts ---
 
+// Asks for the keyboard again once the window is on screen: without a window manager the
+// first request, made before the window was mapped, goes nowhere.
+gboolean FocusWhenMapped(GtkWidget* window, GdkEvent*, gpointer) {
+  gdk_window_focus(gtk_widget_get_window(window), GDK_CURRENT_TIME);
+  return FALSE;
+}
+
 void Answer(int alert, int index) {
   auto found = gAlerts.find(alert);
   if (found == gAlerts.end() || index < 0) return;
@@ -155,6 +162,7 @@ int OpenAlert(const MindelGtkAlert* spec) {
   g_signal_connect(dialog, "response", G_CALLBACK(&OnResponse), GINT_TO_POINTER(alert));
   g_signal_connect(dialog, "close", G_CALLBACK(&OnClose), GINT_TO_POINTER(alert));
   g_signal_connect(dialog, "delete-event", G_CALLBACK(&OnDelete), GINT_TO_POINTER(alert));
+  g_signal_connect(dialog, "map-event", G_CALLBACK(&FocusWhenMapped), nullptr);
   gtk_widget_show_all(dialog);
   if (field) {
     gtk_widget_grab_focus(field);  // selects the whole text, as a field that gains focus does
@@ -465,6 +473,7 @@ void ShowWindow(int number, const MindelGtkWindow* description) {
     gtk_container_add(GTK_CONTAINER(made.window), made.fixed);
     g_signal_connect(made.window, "delete-event", G_CALLBACK(&OnWindowDelete),
                      GINT_TO_POINTER(number));
+    g_signal_connect(made.window, "map-event", G_CALLBACK(&FocusWhenMapped), nullptr);
     found = gWindows.emplace(number, std::move(made)).first;
     gtk_window_move(GTK_WINDOW(found->second.window), description->x, description->y);
   }
