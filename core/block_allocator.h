@@ -52,48 +52,54 @@ void EmptyBlockAllocator(BlockAllocator* allocator);  // frees every batch
 void* TakeZeroedItem(BlockAllocator* allocator);
 
 // The whole procedures, with the lock, the batch lists and making and freeing batches; TakeItem
-// and GiveItem below handle the common case inline and call these for the rest.
+// and GiveItem below handle the common cases inline and call these for the rest.
 void* TakeItemSlow(BlockAllocator* allocator);
 void GiveItemSlow(BlockAllocator* allocator, void* item);
 
-// An item, or 0 when memory runs out. Inline: an unlocked allocator whose open batch keeps a
-// free item after this one.
+// The common cases, for an allocator known to be unlocked (not null): an item from the open
+// batch when that batch keeps a free item after it, else 0 (TakeItemSlow then does the rest);
+// and giving an item back when its batch neither empties (it is then freed) nor stops being full
+// (it then moves to the open list), else false (GiveItemSlow then does the rest).
+inline void* TakeItemQuickly(BlockAllocator* allocator) {
+  BlockAllocatorBatch* batch = allocator->open_batches;
+  if (!batch) return nullptr;
+  char* slot = static_cast<char*>(batch->free_list);
+  if (slot) {
+    void* rest = *reinterpret_cast<void**>(slot + 8);
+    if (!rest && batch->next_unused >= batch->capacity) return nullptr;
+    batch->free_list = rest;
+    batch->free_count--;
+    return slot + 8;  // the slot header still names its batch
+  }
+  if (batch->next_unused + 1 >= batch->capacity) return nullptr;
+  slot = reinterpret_cast<char*>(batch + 1) + batch->next_unused++ * allocator->slot_size;
+  *reinterpret_cast<BlockAllocatorBatch**>(slot) = batch;
+  return slot + 8;
+}
+
+inline bool GiveItemQuickly(void* item) {
+  char* slot = static_cast<char*>(item) - 8;
+  auto* batch = *reinterpret_cast<BlockAllocatorBatch**>(slot);
+  if (batch->free_count + 1 == batch->next_unused ||
+      (batch->free_count == 0 && batch->next_unused >= batch->capacity)) {
+    return false;
+  }
+  *static_cast<void**>(item) = batch->free_list;
+  batch->free_list = slot;
+  batch->free_count++;
+  return true;
+}
+
+// An item, or 0 when memory runs out.
 inline void* TakeItem(BlockAllocator* allocator) {
   if (allocator && !allocator->locked) {
-    BlockAllocatorBatch* batch = allocator->open_batches;
-    if (batch) {
-      char* slot = static_cast<char*>(batch->free_list);
-      if (slot) {
-        void* rest = *reinterpret_cast<void**>(slot + 8);
-        if (rest || batch->next_unused < batch->capacity) {
-          batch->free_list = rest;
-          batch->free_count--;
-          return slot + 8;  // the slot header still names its batch
-        }
-      } else if (batch->next_unused + 1 < batch->capacity) {
-        slot = reinterpret_cast<char*>(batch + 1) + batch->next_unused++ * allocator->slot_size;
-        *reinterpret_cast<BlockAllocatorBatch**>(slot) = batch;
-        return slot + 8;
-      }
-    }
+    if (void* item = TakeItemQuickly(allocator)) return item;
   }
   return TakeItemSlow(allocator);
 }
 
-// Gives an item back. Inline: an unlocked allocator, where the item's batch neither empties (it
-// is then freed) nor stops being full (it then moves to the open list).
 inline void GiveItem(BlockAllocator* allocator, void* item) {
-  if (allocator && item && !allocator->locked) {
-    char* slot = static_cast<char*>(item) - 8;
-    auto* batch = *reinterpret_cast<BlockAllocatorBatch**>(slot);
-    if (batch->free_count + 1 != batch->next_unused &&
-        (batch->free_count != 0 || batch->next_unused < batch->capacity)) {
-      *static_cast<void**>(item) = batch->free_list;
-      batch->free_list = slot;
-      batch->free_count++;
-      return;
-    }
-  }
+  if (allocator && item && !allocator->locked && GiveItemQuickly(item)) return;
   GiveItemSlow(allocator, item);
 }
 

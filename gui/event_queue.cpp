@@ -122,11 +122,12 @@ void RunBoundCallbacksForPost(int32_t type, int64_t object, int64_t window, int6
   g_event_queue.current = saved;
 }
 
-EventRecord* TakeRecordFromNewBatch() {
+EventRecord* TakeRecordSlow() {
   if (!g_event_queue.pool) return nullptr;
-  auto* record = static_cast<EventRecord*>(TakeItem(g_event_queue.pool));
-  // A batch of more than one record is now the head of the open list: pin it with a second one.
-  if (record && g_pin_count < kPinnedBatches && g_event_queue.pool->open_batches) {
+  const bool new_batch = !g_event_queue.pool->open_batches;
+  auto* record = static_cast<EventRecord*>(TakeItemSlow(g_event_queue.pool));
+  // A new batch of more than one record is now the head of the open list: pin it with a second.
+  if (new_batch && record && g_pin_count < kPinnedBatches && g_event_queue.pool->open_batches) {
     if (void* pin = TakeItem(g_event_queue.pool)) g_pins[g_pin_count++] = pin;
   }
   return record;
@@ -162,6 +163,7 @@ void EndEventQueue() {
     }
     MapFree(g_event_queue.bindings);
   }
+  g_event_queue.bound_keys = 0;
   while (g_filters) {
     EventFilter* next = g_filters->next;
     HeapFree(g_filters);
@@ -192,6 +194,7 @@ int BindEvent(int32_t type, int64_t window, int64_t object, int64_t subtype,
   BindingNode** link = &entry->first;
   while (*link) link = &(*link)->next;
   *link = node;
+  g_event_queue.bound_keys = MapCount(g_event_queue.bindings);
   return 1;
 }
 
@@ -213,6 +216,7 @@ void UnbindWindowEvents(int64_t window) {
     MapDeleteCurrent(g_event_queue.bindings);
     entry = static_cast<BindingEntry*>(MapNext(g_event_queue.bindings));
   }
+  g_event_queue.bound_keys = MapCount(g_event_queue.bindings);
 }
 
 // --- Posting ---

@@ -9,9 +9,10 @@
 #include <cstdint>
 
 #include "core/block_allocator.h"
-#include "core/map.h"
 #include "gui/cocoa.h"
 #include "platform/objc/runtime.h"
+
+struct Map;
 
 // --- Event types ---
 enum : int32_t {
@@ -106,18 +107,20 @@ struct EventQueueState {
   EventRecord* tail;           // last queued record; null when empty
   BlockAllocator* pool;        // 56-byte records; created by InitEventQueue
   Map* bindings;               // key text -> bound callbacks
+  int64_t bound_keys;          // keys in the binding table; while 0 no event looks it up
   CurrentEventRecord current;  // the event the accessors read
   int32_t suppression;         // above 0: events without flag bit 0 are discarded
 };
 extern EventQueueState g_event_queue;
 
 // The uncommon steps, out of line: waking the platform loop for a posted event, running bound
-// callbacks for the current event, and taking a record when the pool has to make a batch.
+// callbacks for the current event, and taking a record when the pool's open batch has none to
+// spare or the pool has to make a batch.
 void WakeEventLoopForPost(int32_t type, uint32_t flags);
 void RunBoundCallbacks();
 void RunBoundCallbacksForPost(int32_t type, int64_t object, int64_t window, int64_t subtype,
                               void* data, EventDataFree freeData);
-EventRecord* TakeRecordFromNewBatch();
+EventRecord* TakeRecordSlow();
 
 // --- Posting ---
 
@@ -133,8 +136,8 @@ inline void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t sub
                         tail->type == type && tail->object == object && tail->window == window &&
                         tail->subtype == subtype;
   if (!coalesce && queue.pool) {
-    auto* record = queue.pool->open_batches ? static_cast<EventRecord*>(TakeItem(queue.pool))
-                                            : TakeRecordFromNewBatch();
+    auto* record = static_cast<EventRecord*>(TakeItemQuickly(queue.pool));  // unlocked pool
+    if (!record) record = TakeRecordSlow();
     // FIXME: a record the pool cannot supply loses the event; memory is gone by then anyway.
     if (record) {
       *record = EventRecord{nullptr, type, flags, object, window, subtype, data, freeData};
@@ -147,7 +150,7 @@ inline void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t sub
     }
   }
 
-  if (!(flags & kEventNoCoalesce) && queue.bindings && queue.bindings->element_count != 0) {
+  if (!(flags & kEventNoCoalesce) && queue.bound_keys != 0) {
     RunBoundCallbacksForPost(type, object, window, subtype, data, freeData);
   }
 }
@@ -190,9 +193,8 @@ inline int32_t FetchEvent() {
   g_event_queue.head = record->next;
   if (!record->next) g_event_queue.tail = nullptr;
   const uint32_t flags = record->flags;
-  GiveItem(g_event_queue.pool, record);
-  if ((flags & kEventNoCoalesce) && g_event_queue.bindings &&
-      g_event_queue.bindings->element_count != 0) {
+  if (!GiveItemQuickly(record)) GiveItemSlow(g_event_queue.pool, record);
+  if ((flags & kEventNoCoalesce) && g_event_queue.bound_keys != 0) {
     RunBoundCallbacks();
   }
   return current.type;
