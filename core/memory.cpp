@@ -38,7 +38,10 @@ void* AllocBlockWith(int64_t size, bool zero_fill) {
     memory = std::calloc(1, bytes);  // pages fresh from the kernel are zero and stay unwritten
   } else {
     memory = std::malloc(bytes);
-    if (memory && zero_fill) std::memset(memory, 0, bytes);
+    // Only the user bytes: the header is written below. (Clearing all of the block would also
+    // let the compiler turn the pair back into calloc.)
+    if (memory && zero_fill)
+      std::memset(static_cast<char*>(memory) + kHeaderBytes, 0, bytes - kHeaderBytes);
   }
   if (!memory) return nullptr;
   *static_cast<uint64_t*>(memory) = static_cast<uint64_t>(size);
