@@ -9,6 +9,7 @@
 #include "app/status_item.h"
 #include "core/file.h"
 #include "core/filesystem.h"
+#include "core/memory.h"
 #include "core/temp_buffer.h"
 #include "core/text.h"
 #include "core/threads.h"
@@ -48,6 +49,7 @@ void FindPrefsFile() {
 // Every runtime library's initialisation routine, in the order the libraries build on
 // each other.
 void InitRuntimeLibraries() {
+  InitHeapSettings();
   InitTempBuffer();
   FilesInit();
   // The array and list libraries keep no global state: nothing to initialise.

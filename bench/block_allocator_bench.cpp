@@ -3,15 +3,20 @@
 //
 // An allocator frees a batch as soon as all of its items are back, so taking and giving back
 // one item from an otherwise empty allocator makes and frees a batch every time; the "warm"
-// figure holds one item for the whole run, as a queue with a spare record does.
+// figure holds one item for the whole run, as a queue with a spare record does. The process runs
+// with the program's heap settings (InitHeapSettings).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <vector>
 
 #include "core/block_allocator.h"
+#include "core/memory.h"
 
 namespace {
+
+// The heap settings the program makes at start-up, for this whole process (ours and theirs).
+[[maybe_unused]] const bool g_heap_settings = (InitHeapSettings(), true);
 
 constexpr int64_t kItemSize = 56;
 

@@ -15,51 +15,21 @@
 
 // --- Records ---
 
-namespace {
-
-struct Batch;
-struct ShareRecord;
-
-}  // namespace
-
-struct BlockAllocator {
-  Batch* full_batches;        // batches with no free item (and every batch of capacity 1)
-  Batch* open_batches;        // batches with free items; new items come from the head
-  ShareRecord* share_record;  // the sharing record of a shared allocator, else 0
-  int64_t total_items;        // items in all batches
-  int64_t slot_size;      // item size rounded up to a multiple of 8 (at least 8), plus the header
-  int32_t minimum_batch;  // smallest number of items per batch
-  int32_t maximum_batch;  // largest number of items per batch
-  int32_t locked;         // 1 when `mutex` guards the allocator
-  pthread_mutex_t mutex;  // recursive; initialised only when locked
-};
-
-namespace {
-
-// A batch is a sized block: this 40-byte header, then `capacity` slots. Each
-// slot starts with an 8-byte header pointing back to its batch; the caller's
-// item is the address after that header.
-struct Batch {
-  Batch* next;          // next batch in the same list
-  Batch* previous;      // previous batch in the same list
-  void* free_list;      // slots given back, linked through their first item word
-  int32_t capacity;     // slots in this batch
-  int32_t next_unused;  // index of the first slot never handed out
-  int32_t free_count;   // slots on the free list
-  int32_t padding;      // keeps the slots 8-byte aligned
-};
-static_assert(sizeof(Batch) == 40, "a batch header is 40 bytes");
-
 // One per shared allocator, in a process-wide list guarded by g_share_mutex.
-struct ShareRecord {
-  ShareRecord* next;          // next record in the list
-  ShareRecord* previous;      // previous record in the list
-  BlockAllocator* allocator;  // the shared allocator
-  int64_t slot_size;          // the slot size users must ask for to share it
-  int32_t flags;              // the flags users must ask for to share it
-  int32_t references;         // users that have not released it yet
+struct BlockAllocatorShare {
+  BlockAllocatorShare* next;      // next record in the list
+  BlockAllocatorShare* previous;  // previous record in the list
+  BlockAllocator* allocator;      // the shared allocator
+  int64_t slot_size;              // the slot size users must ask for to share it
+  int32_t flags;                  // the flags users must ask for to share it
+  int32_t references;             // users that have not released it yet
 };
-static_assert(sizeof(ShareRecord) == 40, "a share record is 40 bytes");
+static_assert(sizeof(BlockAllocatorShare) == 40, "a share record is 40 bytes");
+
+namespace {
+
+using Batch = BlockAllocatorBatch;
+using ShareRecord = BlockAllocatorShare;
 
 pthread_once_t g_share_once = PTHREAD_ONCE_INIT;
 pthread_mutex_t g_share_mutex;        // recursive; guards g_share_list
@@ -117,6 +87,8 @@ inline char* SlotAt(const BlockAllocator* allocator, Batch* batch, int64_t index
   return reinterpret_cast<char*>(batch + 1) + index * allocator->slot_size;
 }
 
+// A zero-filled sized block (AllocBlock takes it from calloc, which leaves pages fresh from the
+// kernel unwritten: large batches would otherwise be zeroed twice).
 Batch* AllocBatch(const BlockAllocator* allocator, int32_t capacity) {
   return static_cast<Batch*>(
       AllocBlock(static_cast<int64_t>(sizeof(Batch)) + capacity * allocator->slot_size));
@@ -223,7 +195,7 @@ void EmptyBlockAllocator(BlockAllocator* allocator) {
 
 // --- Taking and giving items ---
 
-void* TakeItem(BlockAllocator* allocator) {
+void* TakeItemSlow(BlockAllocator* allocator) {
   if (!allocator) return nullptr;
   AllocatorLock lock(allocator);
   Batch* batch = allocator->open_batches;
@@ -269,7 +241,7 @@ void* TakeZeroedItem(BlockAllocator* allocator) {
   return item;
 }
 
-void GiveItem(BlockAllocator* allocator, void* item) {
+void GiveItemSlow(BlockAllocator* allocator, void* item) {
   if (!allocator || !item) return;
   AllocatorLock lock(allocator);
   char* slot = static_cast<char*>(item) - 8;

@@ -49,9 +49,23 @@ uint32_t HashKey(const char16_t* key, bool fold_case) {
   return h;
 }
 
-int32_t SlotOfString(const Map* map, const char16_t* key) {
-  return static_cast<int32_t>(HashKey(key, map->flags & kMapNoCase) %
-                              static_cast<uint32_t>(map->slot_count));
+// Where a string key lives: its slot and, counted in the same pass, its length. A find-or-add
+// hashes the key once for the search and the add that follows it.
+struct KeyPlace {
+  int32_t slot;    // chain the key belongs to
+  int64_t length;  // units before the terminator
+};
+
+KeyPlace PlaceOfString(const Map* map, const char16_t* key) {
+  uint32_t h = 0;
+  const char16_t* unit = key;
+  if (map->flags & kMapNoCase) {
+    h = HashKey(key, true);
+    while (*unit) ++unit;
+  } else {
+    for (; *unit; ++unit) h = h * 0x1003Fu + *unit;
+  }
+  return KeyPlace{static_cast<int32_t>(h % static_cast<uint32_t>(map->slot_count)), unit - key};
 }
 
 int32_t SlotOfNumber(const Map* map, int64_t key) {
@@ -101,12 +115,12 @@ MapNode* LinkNewNode(Map* map, int32_t slot, intptr_t key) {
   return node;
 }
 
-MapNode* AddStringNode(Map* map, const char16_t* key) {
-  int64_t length = StringLength(key);
-  auto* copy = static_cast<char16_t*>(HeapAlloc(static_cast<size_t>(length + 1) * 2));
+MapNode* AddStringNode(Map* map, const char16_t* key, KeyPlace place) {
+  const auto bytes = static_cast<size_t>(place.length + 1) * 2;
+  auto* copy = static_cast<char16_t*>(HeapAlloc(bytes));
   if (!copy) return nullptr;
-  std::memcpy(copy, key, static_cast<size_t>(length + 1) * 2);
-  MapNode* node = LinkNewNode(map, SlotOfString(map, key), reinterpret_cast<intptr_t>(copy));
+  std::memcpy(copy, key, bytes);
+  MapNode* node = LinkNewNode(map, place.slot, reinterpret_cast<intptr_t>(copy));
   if (!node) HeapFree(copy);
   return node;
 }
@@ -193,8 +207,7 @@ namespace {
 
 // Walks the key's chain; on a match makes the node current. The predecessor is
 // only stored on a match, so a failed find leaves a deletable current element.
-MapNode* FindStringNode(Map* map, const char16_t* key) {
-  int32_t slot = SlotOfString(map, key);
+MapNode* FindStringNode(Map* map, const char16_t* key, int32_t slot) {
   MapNode* before = nullptr;
   for (MapNode* node = map->buckets[slot]; node; before = node, node = node->next) {
     if (KeysEqual(map, KeyOf(node), key)) {
@@ -222,23 +235,26 @@ MapNode* FindNumberNode(Map* map, int64_t key) {
 // String operations on an integer-key map (and the reverse) find nothing and add nothing.
 void* MapFind(Map* map, const char16_t* key) {
   if (!map || (map->flags & kMapIntegerKeys)) return nullptr;
-  MapNode* node = FindStringNode(map, key ? key : kEmptyKey);
+  if (!key) key = kEmptyKey;
+  MapNode* node = FindStringNode(map, key, PlaceOfString(map, key).slot);
   return node ? ElementOf(node) : nullptr;
 }
 
 void* MapAdd(Map* map, const char16_t* key) {
   if (!map || (map->flags & kMapIntegerKeys)) return nullptr;
   if (!key) key = kEmptyKey;
-  if (MapNode* node = FindStringNode(map, key)) return ResetElement(map, node);
-  MapNode* node = AddStringNode(map, key);
+  const KeyPlace place = PlaceOfString(map, key);
+  if (MapNode* node = FindStringNode(map, key, place.slot)) return ResetElement(map, node);
+  MapNode* node = AddStringNode(map, key, place);
   return node ? ElementOf(node) : nullptr;
 }
 
 void* MapFindOrAdd(Map* map, const char16_t* key) {
   if (!map || (map->flags & kMapIntegerKeys)) return nullptr;
   if (!key) key = kEmptyKey;
-  MapNode* node = FindStringNode(map, key);
-  if (!node) node = AddStringNode(map, key);
+  const KeyPlace place = PlaceOfString(map, key);
+  MapNode* node = FindStringNode(map, key, place.slot);
+  if (!node) node = AddStringNode(map, key, place);
   return node ? ElementOf(node) : nullptr;
 }
 
@@ -337,7 +353,7 @@ int MapCopy(Map* source, Map* destination, int clear_first) {
       MapNode* copy =
           (source->flags & kMapIntegerKeys)
               ? LinkNewNode(destination, SlotOfNumber(destination, node->key), node->key)
-              : AddStringNode(destination, KeyOf(node));
+              : AddStringNode(destination, KeyOf(node), PlaceOfString(destination, KeyOf(node)));
       if (!copy) {
         result = 0;  // out of memory: what was copied so far stays
         continue;

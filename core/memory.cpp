@@ -2,12 +2,21 @@
 // helpers, per-library data blocks and an unaligned 32-bit read.
 #include "core/memory.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
 constexpr int64_t kHeaderBytes = 8;  // the size header in front of every sized block
+// From this size a zero-filled block comes from calloc, which leaves memory fresh from the kernel
+// (a new mapping, or the heap's newly grown top) unwritten because it is zero already. Smaller
+// blocks are mostly recycled chunks that must be cleared anyway, and malloc serves them from
+// its per-thread cache, which calloc passes by.
+constexpr size_t kCallocBytes = 4096;
+constexpr int kMmapThresholdBytes = 4 << 20;   // below this, blocks come from the heap
+constexpr int kTrimThresholdBytes = 16 << 20;  // freed heap top kept before trimming
 
 // The header of the block whose user bytes start at `block`.
 inline uint64_t* HeaderOf(const void* block) {
@@ -23,9 +32,18 @@ inline bool SizeFits(int64_t size) {
 
 void* AllocBlockWith(int64_t size, bool zero_fill) {
   if (!SizeFits(size)) return nullptr;
-  void* memory = std::malloc(static_cast<size_t>(size + kHeaderBytes));
+  const auto bytes = static_cast<size_t>(size + kHeaderBytes);
+  void* memory;
+  if (zero_fill && bytes >= kCallocBytes) {
+    memory = std::calloc(1, bytes);  // pages fresh from the kernel are zero and stay unwritten
+  } else {
+    memory = std::malloc(bytes);
+    // Only the user bytes: the header is written below. (Clearing all of the block would also
+    // let the compiler turn the pair back into calloc.)
+    if (memory && zero_fill)
+      std::memset(static_cast<char*>(memory) + kHeaderBytes, 0, bytes - kHeaderBytes);
+  }
   if (!memory) return nullptr;
-  if (zero_fill) std::memset(memory, 0, static_cast<size_t>(size + kHeaderBytes));
   *static_cast<uint64_t*>(memory) = static_cast<uint64_t>(size);
   return static_cast<char*>(memory) + kHeaderBytes;
 }
@@ -103,6 +121,14 @@ void* HeapResizeZeroed(void* memory, size_t old_size, size_t new_size) {
 
 void HeapFree(void* memory) {
   if (memory) std::free(memory);
+}
+
+// --- Heap settings ---
+
+void InitHeapSettings() {
+  // Fixed thresholds also end glibc's own adjusting of them; a refused setting leaves its default.
+  mallopt(M_MMAP_THRESHOLD, kMmapThresholdBytes);
+  mallopt(M_TRIM_THRESHOLD, kTrimThresholdBytes);
 }
 
 int32_t ReadInt32(const void* address) {

@@ -32,5 +32,14 @@ void* HeapAlloc(size_t size);
 void* HeapResizeZeroed(void* memory, size_t old_size, size_t new_size);
 void HeapFree(void* memory);  // ignores 0
 
+// --- Heap settings ---
+
+// Made once at start-up, with the runtime libraries: blocks below 4 MiB come from the heap
+// rather than from mappings of their own, and the heap keeps up to 16 MiB of freed memory at its
+// top instead of giving it back to the kernel at once. A block allocator frees a batch as soon
+// as all of its items are back and makes it again at the next take; without these settings the
+// large batches of a big allocator would be unmapped and faulted in again every time.
+void InitHeapSettings();
+
 // The signed 32-bit value stored at the address (unaligned reads allowed).
 int32_t ReadInt32(const void* address);

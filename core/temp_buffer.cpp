@@ -4,6 +4,8 @@
 // Index: failure reactions; the start stack; reserving and appending; string variables.
 #include "core/temp_buffer.h"
 
+#include <malloc.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +17,10 @@ TempStringBuffer g_temp = {};
 
 namespace {
 
-constexpr int64_t kSlackBytes = 10;        // bytes kept beyond the capacity
-constexpr int64_t kGrowthBytes = 16384;    // growth beyond the need
-constexpr int64_t kShrinkLimit = 1048576;  // the capacity shrinks back to this
+constexpr int64_t kSlackBytes = 10;                         // bytes kept beyond the capacity
+constexpr int64_t kGrowthBytes = 16384;                     // growth beyond the need
+constexpr int64_t kShrinkLimit = 1048576;                   // the capacity shrinks back to this
+constexpr size_t kSmallestChunkBytes = 4 * sizeof(size_t);  // glibc's MINSIZE
 constexpr int32_t kStackEntries = sizeof(g_temp.start_stack) / sizeof(g_temp.start_stack[0]);
 
 // --- Failure reactions ---
@@ -37,6 +40,15 @@ void ResizeBuffer(int64_t capacity) {
   if (!base) Fail("out of memory");
   g_temp.base = static_cast<char*>(base);
   g_temp.capacity = capacity;
+}
+
+// True when realloc(block, need) would hand the block back as it is: it holds the bytes, and the
+// spare room is less than the heap's smallest chunk, which realloc would not split off. A
+// variable stored again with text of about the same length then skips the call.
+inline bool HoldsAsReallocated(void* block, size_t need) {
+  if (!block) return false;
+  const size_t usable = malloc_usable_size(block);
+  return usable >= need && usable - need < kSmallestChunkBytes;
 }
 
 inline void PutTerminator(int64_t offset) {
@@ -135,7 +147,9 @@ void AppendTemp(const char16_t* string) {
 
 void StoreTemp(char16_t** variable, int64_t offset) {
   const int64_t bytes = g_temp.end > offset ? g_temp.end - offset : 0;
-  void* block = std::realloc(*variable, static_cast<size_t>(bytes + kSlackBytes));
+  const auto need = static_cast<size_t>(bytes + kSlackBytes);
+  void* block = *variable;
+  if (!HoldsAsReallocated(block, need)) block = std::realloc(block, need);
   if (block) {
     // The variable keeps its old value when memory runs out.
     *variable = static_cast<char16_t*>(block);

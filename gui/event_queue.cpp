@@ -1,7 +1,8 @@
 // The GUI runtime's event queue: posting with suppression and tail coalescing, the current
 // event, bindings, drops, event filters and the wait over the platform's event loop.
 //
-// Sections: State, Bindings, Posting, Fetching, Dropping, Waiting, Accessors.
+// Sections: State, Bindings, Posting, Dropping, Waiting, Introspection. Posting, fetching and the
+// accessors of the common case are inline in the header.
 #include "gui/event_queue.h"
 
 #include <cstdio>
@@ -15,6 +16,8 @@
 
 // --- State ---
 
+EventQueueState g_event_queue = {};
+
 // One entry of the process-global filter list.
 struct EventFilter {
   EventFilter* next;             // next filter, in the order they were added
@@ -23,16 +26,6 @@ struct EventFilter {
 };
 
 namespace {
-
-// The event last taken from the queue; the accessors read it.
-struct CurrentEvent {
-  int32_t type;            // 0 after a fetch from an empty queue
-  int64_t object;          // kept from the earlier event when the queue was empty
-  int64_t window;          // kept from the earlier event when the queue was empty
-  int64_t subtype;         // -1 after a fetch from an empty queue
-  void* data;              // released by the next fetch through freeData
-  EventDataFree freeData;  // null when data needs no release
-};
 
 // One callback bound to a key of the binding table.
 struct BindingNode {
@@ -45,16 +38,13 @@ struct BindingEntry {
   BindingNode* first;  // callbacks of this key; never empty while the entry exists
 };
 
-EventRecord* g_head = nullptr;     // first queued record; null when empty
-EventRecord* g_tail = nullptr;     // last queued record; null when empty
-BlockAllocator* g_pool = nullptr;  // 56-byte records; created by InitEventQueue
-// A record taken from the pool when it is created and held until EndEventQueue. The pool frees
-// a batch as soon as all of its records are back, so without it every post into an empty queue
-// would allocate a batch and every fetch of the last record free it again.
-void* g_reserve = nullptr;
-Map* g_bindings = nullptr;         // key text -> BindingEntry
-CurrentEvent g_current = {};       // the event the accessors read
-int32_t g_suppression = 0;         // above 0: events without flag bit 0 are discarded
+// Records taken from the pool and held until EndEventQueue, one in each of the first batches
+// the pool makes. The pool frees a batch as soon as all of its records are back, so without
+// them every post into an empty queue would allocate a batch and every fetch of the last record
+// free it again; a burst of events keeps the batches it needed, up to kPinnedBatches.
+constexpr int kPinnedBatches = 8;
+void* g_pins[kPinnedBatches] = {};
+int g_pin_count = 0;
 EventFilter* g_filters = nullptr;  // first event filter
 id g_pool_object = nil;            // the runtime's NSAutoreleasePool; owned
 
@@ -79,27 +69,13 @@ void FormatKey(char16_t (&key)[kKeyUnits], int32_t type, int64_t window, int64_t
 void RunBindingsOfKey(int32_t type, int64_t window, int64_t object, int64_t subtype) {
   char16_t key[kKeyUnits];
   FormatKey(key, type, window, object, subtype);
-  auto* entry = static_cast<BindingEntry*>(MapFind(g_bindings, key));
+  auto* entry = static_cast<BindingEntry*>(MapFind(g_event_queue.bindings, key));
   if (!entry) return;
   for (BindingNode* node = entry->first; node;) {
     BindingNode* next = node->next;  // a callback may not unbind, but be safe with the order
     node->callback();
     node = next;
   }
-}
-
-// Runs the callbacks bound to the current event, most specific key first.
-void RunBoundCallbacks() {
-  if (!g_bindings || MapCount(g_bindings) == 0) return;
-  int32_t type = g_current.type;
-  int64_t window = g_current.window;
-  int64_t object = g_current.object;
-  int64_t subtype = g_current.subtype;
-  RunBindingsOfKey(type, window, object, subtype);
-  RunBindingsOfKey(type, window, object, -1);
-  RunBindingsOfKey(type, window, -1, -1);
-  RunBindingsOfKey(type, -1, -1, -1);
-  RunBindingsOfKey(type, -1, object, subtype);
 }
 
 // The window part of a binding key ("type:window:object:subtype").
@@ -117,27 +93,67 @@ int64_t WindowOfKey(const char16_t* key) {
 }
 
 void FreeRecord(EventRecord* record) {
-  GiveItem(g_pool, record);
+  GiveItem(g_event_queue.pool, record);
 }
 
 }  // namespace
 
+// Runs the callbacks bound to the current event, most specific key first.
+void RunBoundCallbacks() {
+  if (!g_event_queue.bindings || MapCount(g_event_queue.bindings) == 0) return;
+  const CurrentEventRecord& current = g_event_queue.current;
+  const int32_t type = current.type;
+  const int64_t window = current.window;
+  const int64_t object = current.object;
+  const int64_t subtype = current.subtype;
+  RunBindingsOfKey(type, window, object, subtype);
+  RunBindingsOfKey(type, window, object, -1);
+  RunBindingsOfKey(type, window, -1, -1);
+  RunBindingsOfKey(type, -1, -1, -1);
+  RunBindingsOfKey(type, -1, object, subtype);
+}
+
+// Runs them for an event being posted: it is the current event while they run.
+void RunBoundCallbacksForPost(int32_t type, int64_t object, int64_t window, int64_t subtype,
+                              void* data, EventDataFree freeData) {
+  const CurrentEventRecord saved = g_event_queue.current;
+  g_event_queue.current = CurrentEventRecord{type, object, window, subtype, data, freeData};
+  RunBoundCallbacks();
+  g_event_queue.current = saved;
+}
+
+EventRecord* TakeRecordSlow() {
+  if (!g_event_queue.pool) return nullptr;
+  const bool new_batch = !g_event_queue.pool->open_batches;
+  auto* record = static_cast<EventRecord*>(TakeItemSlow(g_event_queue.pool));
+  // A new batch of more than one record is now the head of the open list: pin it with a second.
+  if (new_batch && record && g_pin_count < kPinnedBatches && g_event_queue.pool->open_batches) {
+    if (void* pin = TakeItem(g_event_queue.pool)) g_pins[g_pin_count++] = pin;
+  }
+  return record;
+}
+
 void InitEventQueue() {
-  if (!g_pool) g_pool = CreateBlockAllocator(sizeof(EventRecord), 16, 256, 0);
-  if (g_pool && !g_reserve) g_reserve = TakeItem(g_pool);  // 0 only when memory runs out
-  if (!g_bindings) MapCreate(sizeof(BindingEntry), 0, nullptr, &g_bindings, kBindingSlots);
+  if (!g_event_queue.pool)
+    g_event_queue.pool = CreateBlockAllocator(sizeof(EventRecord), 16, 256, 0);
+  // The first pin makes the first batch; 0 only when memory runs out.
+  if (g_event_queue.pool && g_pin_count == 0) {
+    if (void* pin = TakeItem(g_event_queue.pool)) g_pins[g_pin_count++] = pin;
+  }
+  if (!g_event_queue.bindings)
+    MapCreate(sizeof(BindingEntry), 0, nullptr, &g_event_queue.bindings, kBindingSlots);
 }
 
 void EndEventQueue() {
-  while (g_head) {
-    EventRecord* next = g_head->next;
-    FreeRecord(g_head);
-    g_head = next;
+  while (g_event_queue.head) {
+    EventRecord* next = g_event_queue.head->next;
+    FreeRecord(g_event_queue.head);
+    g_event_queue.head = next;
   }
-  g_tail = nullptr;
-  if (g_bindings) {
-    MapRewind(g_bindings);
-    while (auto* entry = static_cast<BindingEntry*>(MapNext(g_bindings))) {
+  g_event_queue.tail = nullptr;
+  if (g_event_queue.bindings) {
+    MapRewind(g_event_queue.bindings);
+    while (auto* entry = static_cast<BindingEntry*>(MapNext(g_event_queue.bindings))) {
       for (BindingNode* node = entry->first; node;) {
         BindingNode* next = node->next;
         HeapFree(node);
@@ -145,31 +161,32 @@ void EndEventQueue() {
       }
       entry->first = nullptr;
     }
-    MapFree(g_bindings);
+    MapFree(g_event_queue.bindings);
   }
+  g_event_queue.bound_keys = 0;
   while (g_filters) {
     EventFilter* next = g_filters->next;
     HeapFree(g_filters);
     g_filters = next;
   }
-  if (g_current.data && g_current.freeData) g_current.freeData(g_current.data);
-  g_current = {};
-  g_suppression = 0;
-  if (g_reserve) GiveItem(g_pool, g_reserve);
-  g_reserve = nullptr;
-  if (g_pool) ReleaseBlockAllocator(g_pool);
-  g_pool = nullptr;
+  if (g_event_queue.current.data && g_event_queue.current.freeData)
+    g_event_queue.current.freeData(g_event_queue.current.data);
+  g_event_queue.current = {};
+  g_event_queue.suppression = 0;
+  while (g_pin_count > 0) GiveItem(g_event_queue.pool, g_pins[--g_pin_count]);
+  if (g_event_queue.pool) ReleaseBlockAllocator(g_event_queue.pool);
+  g_event_queue.pool = nullptr;
 }
 
 int BindEvent(int32_t type, int64_t window, int64_t object, int64_t subtype,
               EventCallback callback) {
-  if (!g_bindings || !callback) return 0;
+  if (!g_event_queue.bindings || !callback) return 0;
   auto* node = static_cast<BindingNode*>(HeapAllocZeroed(sizeof(BindingNode)));
   if (!node) return 0;
   node->callback = callback;
   char16_t key[kKeyUnits];
   FormatKey(key, type, window, object, subtype);
-  auto* entry = static_cast<BindingEntry*>(MapFindOrAdd(g_bindings, key));
+  auto* entry = static_cast<BindingEntry*>(MapFindOrAdd(g_event_queue.bindings, key));
   if (!entry) {
     HeapFree(node);
     return 0;
@@ -177,16 +194,17 @@ int BindEvent(int32_t type, int64_t window, int64_t object, int64_t subtype,
   BindingNode** link = &entry->first;
   while (*link) link = &(*link)->next;
   *link = node;
+  g_event_queue.bound_keys = MapCount(g_event_queue.bindings);
   return 1;
 }
 
 void UnbindWindowEvents(int64_t window) {
-  if (!g_bindings) return;
-  MapRewind(g_bindings);
-  auto* entry = static_cast<BindingEntry*>(MapNext(g_bindings));
+  if (!g_event_queue.bindings) return;
+  MapRewind(g_event_queue.bindings);
+  auto* entry = static_cast<BindingEntry*>(MapNext(g_event_queue.bindings));
   while (entry) {
-    if (WindowOfKey(MapCurrentKey(g_bindings)) != window) {
-      entry = static_cast<BindingEntry*>(MapNext(g_bindings));
+    if (WindowOfKey(MapCurrentKey(g_event_queue.bindings)) != window) {
+      entry = static_cast<BindingEntry*>(MapNext(g_event_queue.bindings));
       continue;
     }
     for (BindingNode* node = entry->first; node;) {
@@ -195,9 +213,10 @@ void UnbindWindowEvents(int64_t window) {
       node = next;
     }
     entry->first = nullptr;
-    MapDeleteCurrent(g_bindings);
-    entry = static_cast<BindingEntry*>(MapNext(g_bindings));
+    MapDeleteCurrent(g_event_queue.bindings);
+    entry = static_cast<BindingEntry*>(MapNext(g_event_queue.bindings));
   }
+  g_event_queue.bound_keys = MapCount(g_event_queue.bindings);
 }
 
 // --- Posting ---
@@ -215,15 +234,10 @@ bool PlatformEventPending() {
 
 }  // namespace
 
-void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, void* data,
-                EventDataFree freeData, uint32_t flags) {
-  if (!(flags & kEventEvenWhenSuppressed) && g_suppression != 0) return;
-
-  // Wake a wait that is blocked in the platform loop; repaints never wake it, and other UI
-  // events only when the platform queue is idle. Without an application there is no loop.
-  if (!SharedApplication()) {
-    // nothing to wake
-  } else if (type == MenuEvent) {
+// Wakes a wait that is blocked in the platform loop; repaints never wake it, and other UI events
+// only when the platform queue is idle.
+void WakeEventLoopForPost(int32_t type, uint32_t flags) {
+  if (type == MenuEvent) {
     WakeEventLoop();
   } else if (type == RepaintEvent) {
     // never
@@ -232,64 +246,6 @@ void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, v
   } else if (!PlatformEventPending()) {
     WakeEventLoop();
   }
-
-  bool coalesce = !(flags & kEventNoCoalesce) && type < FirstProgramEvent && g_tail &&
-                  g_tail->type == type && g_tail->object == object && g_tail->window == window &&
-                  g_tail->subtype == subtype;
-  if (!coalesce && g_pool) {
-    auto* record = static_cast<EventRecord*>(TakeItem(g_pool));
-    // FIXME: a record the pool cannot supply loses the event; memory is gone by then anyway.
-    if (record) {
-      *record = EventRecord{nullptr, type, flags, object, window, subtype, data, freeData};
-      if (g_tail) {
-        g_tail->next = record;
-      } else {
-        g_head = record;
-      }
-      g_tail = record;
-    }
-  }
-
-  if (!(flags & kEventNoCoalesce) && g_bindings && g_bindings->element_count != 0) {
-    CurrentEvent saved = g_current;
-    g_current = CurrentEvent{type, object, window, subtype, data, freeData};
-    RunBoundCallbacks();
-    g_current = saved;
-  }
-}
-
-void QueueUiEvent(int32_t type, int64_t object, int64_t window, int64_t subtype) {
-  QueueEvent(type, object, window, subtype, nullptr, nullptr, 0);
-}
-
-void QueueDataEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, void* data,
-                    EventDataFree freeData) {
-  QueueEvent(type, object, window, subtype, data, freeData, 0);
-}
-
-int QueueProgramEvent(int32_t type, int64_t window, int64_t object, int64_t subtype, void* data) {
-  QueueEvent(type, object, window, subtype, data, nullptr, kProgramEventFlags);
-  return 1;
-}
-
-// --- Fetching ---
-
-int32_t FetchEvent() {
-  g_current.type = 0;
-  if (g_current.data && g_current.freeData) g_current.freeData(g_current.data);
-  g_current.data = nullptr;
-  g_current.freeData = nullptr;
-  g_current.subtype = -1;
-  EventRecord* record = g_head;
-  if (!record) return 0;
-  g_current = CurrentEvent{record->type,    record->object, record->window,
-                           record->subtype, record->data,   record->freeData};
-  g_head = record->next;
-  if (!g_head) g_tail = nullptr;
-  uint32_t flags = record->flags;
-  FreeRecord(record);
-  if (flags & kEventNoCoalesce) RunBoundCallbacks();
-  return g_current.type;
 }
 
 // --- Dropping ---
@@ -299,14 +255,14 @@ namespace {
 template <class Matches>
 void DropMatching(Matches matches) {
   EventRecord* kept = nullptr;  // last record kept so far
-  EventRecord* record = g_head;
+  EventRecord* record = g_event_queue.head;
   while (record) {
     EventRecord* next = record->next;
     if (matches(record)) {
       if (kept) {
         kept->next = next;
       } else {
-        g_head = next;
+        g_event_queue.head = next;
       }
       FreeRecord(record);
     } else {
@@ -314,7 +270,7 @@ void DropMatching(Matches matches) {
     }
     record = next;
   }
-  g_tail = kept;
+  g_event_queue.tail = kept;
 }
 
 }  // namespace
@@ -333,11 +289,11 @@ void DropWindowEvents(int64_t window) {
 // --- Suppression ---
 
 void SuppressEvents() {
-  ++g_suppression;
+  ++g_event_queue.suppression;
 }
 
 void ResumeEvents() {
-  --g_suppression;
+  --g_event_queue.suppression;
 }
 
 // --- Waiting ---
@@ -417,33 +373,14 @@ int32_t WaitForEventForever() {
   return WaitForEvent(-1);
 }
 
-// --- Accessors ---
-
-int32_t CurrentEventType() {
-  return g_current.type;
-}
-int64_t CurrentEventGadget() {
-  return g_current.object;
-}
-int64_t CurrentEventMenuItem() {
-  return g_current.object;
-}
-int64_t CurrentEventWindow() {
-  return g_current.window;
-}
-int64_t CurrentEventSubtype() {
-  return g_current.subtype;
-}
-void* CurrentEventData() {
-  return g_current.data;
-}
+// --- Introspection ---
 
 int64_t QueuedEventCount() {
   int64_t count = 0;
-  for (EventRecord* r = g_head; r; r = r->next) ++count;
+  for (EventRecord* r = g_event_queue.head; r; r = r->next) ++count;
   return count;
 }
 
 int32_t EventPoolBatchCount() {
-  return BlockAllocatorBatchCount(g_pool);
+  return BlockAllocatorBatchCount(g_event_queue.pool);
 }

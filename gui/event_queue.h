@@ -8,7 +8,11 @@
 
 #include <cstdint>
 
+#include "core/block_allocator.h"
+#include "gui/cocoa.h"
 #include "platform/objc/runtime.h"
+
+struct Map;
 
 // --- Event types ---
 enum : int32_t {
@@ -84,30 +88,142 @@ void InitEventQueue();
 // Frees the queue's records, pool, bindings and filters (tests; the program keeps them).
 void EndEventQueue();
 
+// --- The queue's state ---
+// Public so that posting, fetching and the accessors below are inlined into their callers in
+// the common case; only this module changes it.
+
+// The event last taken from the queue; the accessors read it.
+struct CurrentEventRecord {
+  int32_t type;            // 0 after a fetch from an empty queue
+  int64_t object;          // kept from the earlier event when the queue was empty
+  int64_t window;          // kept from the earlier event when the queue was empty
+  int64_t subtype;         // -1 after a fetch from an empty queue
+  void* data;              // released by the next fetch through freeData
+  EventDataFree freeData;  // null when data needs no release
+};
+
+struct EventQueueState {
+  EventRecord* head;           // first queued record; null when empty
+  EventRecord* tail;           // last queued record; null when empty
+  BlockAllocator* pool;        // 56-byte records; created by InitEventQueue
+  Map* bindings;               // key text -> bound callbacks
+  int64_t bound_keys;          // keys in the binding table; while 0 no event looks it up
+  CurrentEventRecord current;  // the event the accessors read
+  int32_t suppression;         // above 0: events without flag bit 0 are discarded
+};
+extern EventQueueState g_event_queue;
+
+// The uncommon steps, out of line: waking the platform loop for a posted event, running bound
+// callbacks for the current event, and taking a record when the pool's open batch has none to
+// spare or the pool has to make a batch.
+void WakeEventLoopForPost(int32_t type, uint32_t flags);
+void RunBoundCallbacks();
+void RunBoundCallbacksForPost(int32_t type, int64_t object, int64_t window, int64_t subtype,
+                              void* data, EventDataFree freeData);
+EventRecord* TakeRecordSlow();
+
 // --- Posting ---
-void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, void* data,
-                EventDataFree freeData, uint32_t flags);
-void QueueUiEvent(int32_t type, int64_t object, int64_t window, int64_t subtype);
-void QueueDataEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, void* data,
-                    EventDataFree freeData);
+
+inline void QueueEvent(int32_t type, int64_t object, int64_t window, int64_t subtype, void* data,
+                       EventDataFree freeData, uint32_t flags) {
+  EventQueueState& queue = g_event_queue;
+  if (!(flags & kEventEvenWhenSuppressed) && queue.suppression != 0) return;
+  // Without an application there is no platform loop to wake.
+  if (SharedApplication()) WakeEventLoopForPost(type, flags);
+
+  EventRecord* tail = queue.tail;
+  const bool coalesce = !(flags & kEventNoCoalesce) && type < FirstProgramEvent && tail &&
+                        tail->type == type && tail->object == object && tail->window == window &&
+                        tail->subtype == subtype;
+  if (!coalesce && queue.pool) {
+    auto* record = static_cast<EventRecord*>(TakeItemQuickly(queue.pool));  // unlocked pool
+    if (!record) record = TakeRecordSlow();
+    // FIXME: a record the pool cannot supply loses the event; memory is gone by then anyway.
+    if (record) {
+      *record = EventRecord{nullptr, type, flags, object, window, subtype, data, freeData};
+      if (tail) {
+        tail->next = record;
+      } else {
+        queue.head = record;
+      }
+      queue.tail = record;
+    }
+  }
+
+  if (!(flags & kEventNoCoalesce) && queue.bound_keys != 0) {
+    RunBoundCallbacksForPost(type, object, window, subtype, data, freeData);
+  }
+}
+
+inline void QueueUiEvent(int32_t type, int64_t object, int64_t window, int64_t subtype) {
+  QueueEvent(type, object, window, subtype, nullptr, nullptr, 0);
+}
+
+inline void QueueDataEvent(int32_t type, int64_t object, int64_t window, int64_t subtype,
+                           void* data, EventDataFree freeData) {
+  QueueEvent(type, object, window, subtype, data, freeData, 0);
+}
+
 // Note the order: window before object. Answers 1.
-int QueueProgramEvent(int32_t type, int64_t window, int64_t object, int64_t subtype, void* data);
+inline int QueueProgramEvent(int32_t type, int64_t window, int64_t object, int64_t subtype,
+                             void* data) {
+  QueueEvent(type, object, window, subtype, data, nullptr, kProgramEventFlags);
+  return 1;
+}
 
 // --- Fetching and waiting ---
+
 // Moves the head record into the current event; answers its type, 0 when the queue was empty.
-int32_t FetchEvent();
+inline int32_t FetchEvent() {
+  CurrentEventRecord& current = g_event_queue.current;
+  if (current.data && current.freeData) {
+    current.type = 0;  // what an accessor reads while the payload is released
+    current.freeData(current.data);
+  }
+  EventRecord* record = g_event_queue.head;
+  if (!record) {
+    current.type = 0;
+    current.subtype = -1;
+    current.data = nullptr;
+    current.freeData = nullptr;
+    return 0;
+  }
+  current = CurrentEventRecord{record->type,    record->object, record->window,
+                               record->subtype, record->data,   record->freeData};
+  g_event_queue.head = record->next;
+  if (!record->next) g_event_queue.tail = nullptr;
+  const uint32_t flags = record->flags;
+  if (!GiveItemQuickly(record)) GiveItemSlow(g_event_queue.pool, record);
+  if ((flags & kEventNoCoalesce) && g_event_queue.bound_keys != 0) {
+    RunBoundCallbacks();
+  }
+  return current.type;
+}
+
 // timeout in milliseconds: negative = no limit, 0 = do not wait. Answers the event type, 0 on
 // timeout, -1 when a platform event was handled but queued nothing.
 int32_t WaitForEvent(int32_t timeout);
 int32_t WaitForEventForever();
 
 // --- The current event ---
-int32_t CurrentEventType();
-int64_t CurrentEventGadget();
-int64_t CurrentEventMenuItem();
-int64_t CurrentEventWindow();
-int64_t CurrentEventSubtype();
-void* CurrentEventData();
+inline int32_t CurrentEventType() {
+  return g_event_queue.current.type;
+}
+inline int64_t CurrentEventGadget() {
+  return g_event_queue.current.object;
+}
+inline int64_t CurrentEventMenuItem() {
+  return g_event_queue.current.object;
+}
+inline int64_t CurrentEventWindow() {
+  return g_event_queue.current.window;
+}
+inline int64_t CurrentEventSubtype() {
+  return g_event_queue.current.subtype;
+}
+inline void* CurrentEventData() {
+  return g_event_queue.current.data;
+}
 
 // --- Removing queued events ---
 // -1 in any argument matches every value. The data of removed records is not released.
@@ -135,5 +251,5 @@ void RemoveEventFilter(EventFilter* filter);
 
 // --- Introspection for tests ---
 int64_t QueuedEventCount();
-// Batches the record pool holds; stays 1 while fewer than 16 records are queued.
+// Batches the record pool holds: 1 from the start; a burst keeps the batches it made, up to 8.
 int32_t EventPoolBatchCount();

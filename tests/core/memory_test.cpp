@@ -71,6 +71,24 @@ TEST(PlainHeap, ResizeZeroFillsAndReadsUnaligned) {
   HeapFree(nullptr);
 }
 
+TEST(SizedBlock, ReusedMemoryIsZeroFilledAtEverySize) {
+  // Small blocks are cleared by hand, large ones by calloc: both must come back zero after the
+  // same memory was dirtied and freed, with the heap settings the program runs with.
+  InitHeapSettings();
+  for (int64_t size : {int64_t{24}, int64_t{1064}, int64_t{4088}, int64_t{4096}, int64_t{256} << 10,
+                       int64_t{6} << 20}) {
+    auto* dirty = static_cast<unsigned char*>(AllocBlockRaw(size));
+    ASSERT_NE(dirty, nullptr);
+    std::memset(dirty, 0xCD, static_cast<size_t>(size));
+    FreeBlock(dirty);
+    auto* block = static_cast<unsigned char*>(AllocBlock(size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(BlockSize(block), static_cast<uint64_t>(size));
+    EXPECT_TRUE(AllZero(block, static_cast<size_t>(size))) << "AllocBlock(" << size << ")";
+    FreeBlock(block);
+  }
+}
+
 TEST(BlockAllocator, BatchesGrowWithTheAllocator) {
   BlockAllocator* allocator = CreateBlockAllocator(20, 16, 64, 0);
   ASSERT_NE(allocator, nullptr);
@@ -145,6 +163,42 @@ TEST(BlockAllocator, BatchIsFreedWhenAllItemsAreBackAndReusesFreedSlots) {
   GiveItem(allocator, two);
   EXPECT_EQ(BlockAllocatorTotalItems(allocator), 0);
   EXPECT_EQ(BlockAllocatorBatchCount(allocator), 0);
+  ReleaseBlockAllocator(allocator);
+}
+
+TEST(BlockAllocator, BatchesTurnFullAndOpenAtTheirLastSlot) {
+  BlockAllocator* allocator = CreateBlockAllocator(24, 16, 256, 0);
+  std::vector<void*> items;
+  for (int i = 0; i < 15; i++) items.push_back(TakeItem(allocator));
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 1);
+  items.push_back(TakeItem(allocator));  // the last never-used slot
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 1) << "the sixteenth item fills the batch";
+  void* second_batch = TakeItem(allocator);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 2) << "a full batch gives no more items";
+  GiveItem(allocator, second_batch);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 1);
+
+  // Two slots back into the full batch, then taken again: the second take empties its free
+  // list with no never-used slot left, so the batch is full again and the next take makes one.
+  GiveItem(allocator, items[4]);
+  GiveItem(allocator, items[9]);
+  void* first_again = TakeItem(allocator);
+  void* second_again = TakeItem(allocator);
+  EXPECT_EQ(first_again, items[9]) << "the free list hands out the last slot given back first";
+  EXPECT_EQ(second_again, items[4]);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 1);
+  void* fresh = TakeItem(allocator);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 2) << "the refilled batch counts as full again";
+  GiveItem(allocator, fresh);
+
+  // Given back in any order, the batch stays until its last item and is freed with it.
+  for (size_t i = 0; i + 1 < items.size(); i++) {
+    GiveItem(allocator, items[(i * 7) % 15]);
+    ASSERT_EQ(BlockAllocatorBatchCount(allocator), 1) << "after " << i + 1 << " items back";
+  }
+  GiveItem(allocator, items[15]);
+  EXPECT_EQ(BlockAllocatorBatchCount(allocator), 0);
+  EXPECT_EQ(BlockAllocatorTotalItems(allocator), 0);
   ReleaseBlockAllocator(allocator);
 }
 

@@ -39,6 +39,24 @@ TEST_F(TempBuffer, ExpressionBuildsAndStoresIntoAVariable) {
   FreeStringVar(variable);
 }
 
+TEST_F(TempBuffer, AVariableStoredAgainHoldsEachTextWhateverItsLength) {
+  // Storing keeps the variable's block when it already has the size, and reallocates it
+  // otherwise: longer, equal, slightly shorter, much shorter and empty texts in turn.
+  char16_t* variable = nullptr;
+  const std::u16string long_text(300, u'x');
+  for (const std::u16string& text :
+       {std::u16string(u"twelve units"), std::u16string(u"twelve units"), long_text,
+        std::u16string(u"eleven unit"), std::u16string(u"ab"), std::u16string(), long_text + u"y",
+        long_text}) {
+    PushTempStart();
+    AppendTemp(text.c_str());
+    StoreTemp(&variable, PopTempStart());
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(std::u16string(variable), text);
+  }
+  FreeStringVar(variable);
+}
+
 TEST_F(TempBuffer, PopsGivePointersAndDiscard) {
   PushTempStart();  // the statement
   AppendTemp(u"kept");

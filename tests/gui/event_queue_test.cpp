@@ -62,16 +62,32 @@ TEST_F(EventQueueTest, AnEmptiedQueueKeepsItsRecordBatch) {
     EXPECT_EQ(EventPoolBatchCount(), 1)
         << "fetching the last record keeps the batch, so the next post allocates nothing";
   }
-  // A burst beyond one batch grows the pool, and draining it gives the extra batches back.
+  // A burst beyond one batch grows the pool; draining it keeps the batches the burst needed,
+  // so the next burst of the same size allocates nothing.
   for (int i = 0; i < 40; ++i) QueueUiEvent(GadgetEvent, i, 1, 0);
   EXPECT_EQ(QueuedEventCount(), 40);
-  EXPECT_GT(EventPoolBatchCount(), 1);
+  const int32_t burst_batches = EventPoolBatchCount();
+  EXPECT_GT(burst_batches, 1);
   for (int i = 0; i < 40; ++i) {
     ASSERT_EQ(FetchEvent(), GadgetEvent);
     ASSERT_EQ(CurrentEventGadget(), i) << "records come back in posting order";
   }
   EXPECT_EQ(FetchEvent(), 0);
-  EXPECT_EQ(EventPoolBatchCount(), 1) << "only the first batch stays";
+  EXPECT_EQ(EventPoolBatchCount(), burst_batches) << "the burst's batches stay";
+  for (int i = 0; i < 40; ++i) QueueUiEvent(GadgetEvent, i, 1, 0);
+  EXPECT_EQ(EventPoolBatchCount(), burst_batches) << "the same burst again needs no new batch";
+  while (FetchEvent() != 0) {
+  }
+
+  // A much larger burst gives back what it needed beyond the kept batches.
+  for (int i = 0; i < 1000; ++i) QueueUiEvent(GadgetEvent, i, 1, 0);
+  EXPECT_GT(EventPoolBatchCount(), 8);
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(FetchEvent(), GadgetEvent);
+    ASSERT_EQ(CurrentEventGadget(), i);
+  }
+  EXPECT_EQ(FetchEvent(), 0);
+  EXPECT_EQ(EventPoolBatchCount(), 8) << "at most 8 batches stay once the queue is empty";
 }
 
 std::vector<std::string> g_freed;  // payloads released, in order
