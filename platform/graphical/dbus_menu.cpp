@@ -71,12 +71,7 @@ constexpr const char kIntrospection[] = R"xml(<node>
 </node>)xml";
 
 GDBusInterfaceInfo* InterfaceInfo() {
-  static GDBusInterfaceInfo* info = [] {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
-    GDBusInterfaceInfo* interface = g_dbus_interface_info_ref(node->interfaces[0]);
-    g_dbus_node_info_unref(node);
-    return interface;
-  }();
+  static GDBusInterfaceInfo* info = InterfaceFromXml(kIntrospection);
   return info;
 }
 
@@ -198,6 +193,13 @@ bool IsLoneDisabledLine(const std::vector<MenuEntry>& items, size_t i) {
 }  // namespace
 
 // --- Lifetime ---
+
+GDBusInterfaceInfo* InterfaceFromXml(const char* xml) {
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+  GDBusInterfaceInfo* interface = g_dbus_interface_info_ref(node->interfaces[0]);
+  g_dbus_node_info_unref(node);
+  return interface;
+}
 
 DbusMenu::DbusMenu(GDBusConnection* bus) : bus_(bus) {
   root_ = MenuLayoutOf(nil, &numbers_);

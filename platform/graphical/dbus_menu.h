@@ -67,6 +67,10 @@ class DbusMenu {
   uint32_t revision_ = 1;    // raised at every change of the tree's shape
 };
 
+// The first interface of introspection XML (a literal of the program's, so it parses), kept
+// for the whole run: what an exported object of this desktop is checked against.
+GDBusInterfaceInfo* InterfaceFromXml(const char* xml);
+
 // The menu's status line: the first disabled item without a key or submenu that stands alone
 // between separators (or the menu's ends), such as a line that shows a setting; "" when none.
 std::string MenuStatusLine(const MenuEntry& root);

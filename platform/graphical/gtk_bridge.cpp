@@ -449,13 +449,7 @@ void GtkBridge::ShowTrayIcon(const IconPixmap& icon, const std::string& tool_tip
                              std::function<void(int32_t)> choose) {
   if (!Ready(dark)) return;
   choose_ = std::move(choose);
-  std::vector<uint8_t> rgba(icon.argb.size());
-  for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
-    rgba[i] = icon.argb[i + 1];
-    rgba[i + 1] = icon.argb[i + 2];
-    rgba[i + 2] = icon.argb[i + 3];
-    rgba[i + 3] = icon.argb[i];
-  }
+  const std::vector<uint8_t> rgba = PixmapRgba(icon);
   std::vector<std::string> labels, accelerators;
   std::string key = tool_tip + '\0' + std::string(rgba.begin(), rgba.end());
   for (const MenuEntry& entry : menu.children) {

@@ -112,3 +112,14 @@ std::vector<IconPixmap> StatusIconPixmaps(id image, uint32_t tint_rgb) {
     pixmaps.push_back(FitIntoSquare(best, size, tint, tint_rgb));
   return pixmaps;
 }
+
+std::vector<uint8_t> PixmapRgba(const IconPixmap& pixmap) {
+  std::vector<uint8_t> rgba(pixmap.argb.size());
+  for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+    rgba[i] = pixmap.argb[i + 1];
+    rgba[i + 1] = pixmap.argb[i + 2];
+    rgba[i + 2] = pixmap.argb[i + 3];
+    rgba[i + 3] = pixmap.argb[i];
+  }
+  return rgba;
+}

@@ -22,6 +22,9 @@ extern const int32_t kIconPixmapSizes[6];
 // panel's foreground colour.
 IconPixmap FitIntoSquare(const PixelPicture& picture, int32_t size, bool tint, uint32_t tint_rgb);
 
+// A pixmap's pixels as R G B A bytes, as picture files and GTK take them.
+std::vector<uint8_t> PixmapRgba(const IconPixmap& pixmap);
+
 // The pixmaps of image at every size of kIconPixmapSizes: its largest bitmap representation,
 // drawn in tint_rgb when the image is a template. Empty for nil or an image without pixels.
 std::vector<IconPixmap> StatusIconPixmaps(id image, uint32_t tint_rgb);

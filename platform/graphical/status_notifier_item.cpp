@@ -10,6 +10,7 @@
 
 #include "platform/appkit/png_writer.h"
 #include "platform/foundation/string.h"
+#include "platform/graphical/dbus_menu.h"
 #include "platform/objc/objc.h"
 
 namespace {
@@ -55,12 +56,7 @@ constexpr const char kIntrospection[] = R"xml(<node>
 </node>)xml";
 
 GDBusInterfaceInfo* InterfaceInfo() {
-  static GDBusInterfaceInfo* info = [] {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
-    GDBusInterfaceInfo* interface = g_dbus_interface_info_ref(node->interfaces[0]);
-    g_dbus_node_info_unref(node);
-    return interface;
-  }();
+  static GDBusInterfaceInfo* info = InterfaceFromXml(kIntrospection);
   return info;
 }
 
@@ -240,13 +236,7 @@ void StatusNotifierItem::WriteIconFile() {
   }
   if (!icon_folder_.empty() && !look_.icon.empty()) {
     const IconPixmap& largest = look_.icon.back();
-    std::vector<uint8_t> rgba(largest.argb.size());
-    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
-      rgba[i] = largest.argb[i + 1];
-      rgba[i + 1] = largest.argb[i + 2];
-      rgba[i + 2] = largest.argb[i + 3];
-      rgba[i + 3] = largest.argb[i];
-    }
+    const std::vector<uint8_t> rgba = PixmapRgba(largest);
     const std::string name = id_ + "-" + std::to_string(++icon_serial_);
     const std::string path = icon_folder_ + "/" + name + ".png";
     const auto side = static_cast<uint32_t>(largest.size);
