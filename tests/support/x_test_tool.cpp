@@ -4,6 +4,9 @@
 //                                    window manager's close box does (WM_DELETE_WINDOW)
 //   x_test_tool wait-tray S          waits up to S seconds until a system tray runs (its
 //                                    MANAGER announcement on the root window)
+//   x_test_tool wait-mapped PID S    prints "watching" once it watches, then waits up to S
+//                                    seconds until a top-level window of process PID is on
+//                                    screen (for timing how soon a window shows)
 //   x_test_tool wait-docked PID S    waits up to S seconds until a window of process PID is
 //                                    docked in a system tray (reparented below another
 //                                    client's window), watching the server's notifications
@@ -114,6 +117,36 @@ int WaitDocked(Display* display, long pid, double seconds) {
                    [&] { return Docked(display, DefaultRootWindow(display), pid, false, 0); });
 }
 
+// True when a top-level window of pid is mapped and viewable.
+bool Mapped(Display* display, long pid) {
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    return false;
+  }
+  bool found = false;
+  for (unsigned int i = 0; i < count && !found; ++i) {
+    XWindowAttributes attributes;
+    found = WindowPid(display, children[i]) == pid &&
+            XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable;
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+int WaitMapped(Display* display, long pid, double seconds) {
+  bool said = false;
+  return WaitUntil(display, SubstructureNotifyMask, seconds, [&] {
+    if (!said) {
+      said = true;
+      std::printf("watching\n");
+      std::fflush(stdout);
+    }
+    return Mapped(display, pid);
+  });
+}
+
 int WaitTray(Display* display, double seconds) {
   const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
   const Atom selection = XInternAtom(display, name.c_str(), False);
@@ -130,13 +163,16 @@ int main(int argc, char** argv) {
     result = Close(display, argv[2]);
   } else if (display && argc == 3 && std::strcmp(argv[1], "wait-tray") == 0) {
     result = WaitTray(display, std::atof(argv[2]));
+  } else if (display && argc == 4 && std::strcmp(argv[1], "wait-mapped") == 0) {
+    result = WaitMapped(display, std::atol(argv[2]), std::atof(argv[3]));
   } else if (display && argc == 4 && std::strcmp(argv[1], "wait-docked") == 0) {
     result = WaitDocked(display, std::atol(argv[2]), std::atof(argv[3]));
   } else if (!display && argc >= 3) {
     std::fprintf(stderr, "x_test_tool: no display\n");
   } else {
     std::fprintf(stderr,
-                 "usage: x_test_tool close TITLE | wait-tray SECONDS | wait-docked PID SECONDS\n");
+                 "usage: x_test_tool close TITLE | wait-tray SECONDS | wait-mapped PID SECONDS |"
+                 " wait-docked PID SECONDS\n");
   }
   if (display) XCloseDisplay(display);
   return result;
