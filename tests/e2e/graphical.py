@@ -425,7 +425,7 @@ class Accessibility:
     def _event(self, event):
         self.events += 1
 
-    def wait_for_alert(self, pid, old=()):
+    def wait_for_alert(self, pid, old=(), timeout=TIMEOUT_SECONDS):
         """The alert of process pid that is open, once it is in the accessibility tree (and
         not among old). Looked for again at every accessibility event or bus message: an
         application registers with the tree asynchronously, so the first alert of a process
@@ -435,7 +435,7 @@ class Accessibility:
         def look():
             found[:] = [alert for alert in self.alerts(pid) if alert not in old]
             return found
-        self.session.wait_until(look, "an alert of process %d to open" % pid)
+        self.session.wait_until(look, "an alert of process %d to open" % pid, timeout)
         return found[0]
 
     def alerts(self, pid):
