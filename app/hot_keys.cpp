@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/desktop_actions.h"
 #include "app/end_program.h"
 #include "core/list.h"
 #include "core/map.h"
@@ -21,8 +22,7 @@ int64_t NextHotKeyId = 1;
 namespace {
 
 constexpr int32_t kKeyCodeSlots = 512;
-constexpr int64_t kNoTarget = -65535;  // window, object and subtype of a hot-key event
-constexpr size_t kKeyTextUnits = 64;   // longest key part kept; a longer one is in no table
+constexpr size_t kKeyTextUnits = 64;  // longest key part kept; a longer one is in no table
 
 // One row of the key table.
 struct KeyCode {
@@ -140,14 +140,20 @@ int RegisterShortcutHotKey(const char16_t* text, int64_t event) {
   NextHotKeyId += 1;
   entry->signature = HotKeySignatureBase + entry->id;
   entry->event = event;
-  entry->window = kNoTarget;
-  entry->object = kNoTarget;
-  entry->subtype = kNoTarget;
+  entry->window = HotKeyNoTarget;
+  entry->object = HotKeyNoTarget;
+  entry->subtype = HotKeyNoTarget;
   entry->data = 0;
   const OSStatus status =
       RegisterEventHotKey(static_cast<UInt32>(*code), modifiers, IdentifierOf(entry),
                           GetApplicationEventTarget(), kEventHotKeyNoOptions, &entry->reference);
-  if (status == 0) return 1;
+  if (status == 0) {
+    // Desktops that bind global shortcuts by name bind this one as the action it performs.
+    if (const char* action = DesktopActionOfEvent(event)) {
+      SetEventHotKeyAction(entry->reference, action);
+    }
+    return 1;
+  }
   DeleteCurrentEntry();  // the id stays used
   return 0;
 }

@@ -14,14 +14,17 @@ struct Map;
 struct HotKeyEntry {
   char16_t* text;            // shortcut text it was registered from; owned by the entry
   int64_t event;             // program event to post: TaskKeyEvent or ClearKeyEvent
-  int64_t window;            // always -65535
-  int64_t object;            // always -65535
-  int64_t subtype;           // always -65535
+  int64_t window;            // always HotKeyNoTarget
+  int64_t object;            // always HotKeyNoTarget
+  int64_t subtype;           // always HotKeyNoTarget
   int64_t data;              // always 0
   uint32_t signature;        // HotKeySignatureBase + id
   uint32_t id;               // NextHotKeyId at registration
   EventHotKeyRef reference;  // the platform's registration, for UnregisterEventHotKey
 };
+
+// The window, object and subtype of a hot key's program event: none.
+constexpr int64_t HotKeyNoTarget = -65535;
 
 extern Map* KeyCodeMap;       // key text ("T", "Esc", "F5") -> virtual key code (int64_t)
 extern List* HotKeyList;      // HotKeyEntry records, one per live registration; never freed
@@ -36,8 +39,9 @@ void BuildKeyCodeMap();
 // user and ends the program.
 void InstallHotKeyHandler();
 
-// Registers the shortcut text as a hot key that posts `event`. Answers 1 when registered,
-// 0 when the text is too short, has no key, names a key outside KeyCodeMap or is refused.
+// Registers the shortcut text as a hot key that posts `event`, and tells the platform which
+// of the program's desktop actions it performs. Answers 1 when registered, 0 when the text is
+// too short, has no key, names a key outside KeyCodeMap or is refused.
 int RegisterShortcutHotKey(const char16_t* text, int64_t event);
 
 // Unregisters every hot key whose text equals `text` or whose event equals `event`; stops at

@@ -3,6 +3,7 @@
 // exists.
 #include "app/startup.h"
 
+#include "app/desktop_actions.h"
 #include "app/hot_keys.h"
 #include "app/settings.h"
 #include "app/state.h"
@@ -84,6 +85,7 @@ void StartProgram(int argc, char** argv) {
 
   BuildKeyCodeMap();
   InstallHotKeyHandler();  // tells the user and ends the program when it fails
+  OfferDesktopActions();
 
   Defaults = SelectorObject(SelectorSend0(nullptr, nil, "NSUserDefaults standardUserDefaults"));
 

@@ -108,6 +108,26 @@ OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
 UInt32 GetEventClass(EventRef inEvent);  // 0 for null
 UInt32 GetEventKind(EventRef inEvent);   // 0 for null
 
+// --- Application actions ---
+// Linux desktops start an application's named actions from outside it: launchers and docks
+// (the desktop entry's actions), scripts (`gapplication action`), keyboard shortcuts made in
+// the desktop's settings, and global shortcuts bound through the desktop, which know a hot
+// key by the action it performs. A Mac has no such calls; the program adds its actions at
+// start and names the hot keys that perform them.
+
+typedef void (*ApplicationActionProcPtr)(void* inUserData);
+
+// Offers an action: name is its identifier for the desktop (1 to 64 characters of a-z, 0-9
+// and '-', starting with a letter), title what people see ("Enter Task", UTF-8, not empty).
+// perform runs on the main thread from inside the event wait, as a hot key's handler does.
+// paramErr for a bad name or title, a null procedure, or a name already offered.
+OSStatus AddApplicationAction(const char* inName, const char* inTitle,
+                              ApplicationActionProcPtr inPerform, void* inUserData);
+// Tells the desktop which action a registered hot key performs, so that a desktop binding
+// global shortcuts by name binds it under the action's name and title. paramErr for a null
+// name or one never offered, eventHotKeyInvalidErr for a reference that names no hot key.
+OSStatus SetEventHotKeyAction(EventHotKeyRef inHotKey, const char* inActionName);
+
 // --- Process manager ---
 
 // This process: {0, its process id}.

@@ -29,6 +29,17 @@ bool CarbonPressHotKey(uint32_t key_code, uint32_t carbon_modifiers);
 void CarbonForEachHotKey(void (*visit)(void* context, uint32_t key_code, uint32_t carbon_modifiers),
                          void* context);
 
+// The action a registered hot key performs (SetEventHotKeyAction); null when it names none.
+const char* CarbonHotKeyAction(uint32_t key_code, uint32_t carbon_modifiers);
+
+// Performs the application's action called name; false when there is none.
+bool CarbonPerformAction(const char* name);
+// The title of the action called name; null when there is none.
+const char* CarbonActionTitle(const char* name);
+// Calls visit with every action offered, in the order they were added.
+void CarbonForEachAction(void (*visit)(void* context, const char* name, const char* title),
+                         void* context);
+
 // A desktop's way of raising the application; raise answers false when it cannot.
 struct ProcessService {
   bool (*raise)(void* context);

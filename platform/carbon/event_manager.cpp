@@ -3,10 +3,12 @@
 //
 //   --- Records ---         the target, handlers, registrations, the event of a press
 //   --- Event handlers ---  InstallEventHandler, RemoveEventHandler, dispatch
-//   --- Hot keys ---        RegisterEventHotKey, UnregisterEventHotKey, presses, listing
+//   --- Hot keys ---        RegisterEventHotKey, UnregisterEventHotKey, their actions, presses,
+//                           listing
 //   --- Events ---          GetEventParameter, GetEventClass, GetEventKind
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/carbon/carbon.h"
@@ -32,6 +34,7 @@ struct OpaqueEventHotKeyRef {
   UInt32 modifiers;       // Carbon modifiers
   EventHotKeyID id;       // the caller's identifier, handed back unchanged
   EventTargetRef target;  // where presses go
+  std::string action;     // the application action it performs; "" when not told
 };
 
 // The event of one press; lives on the stack of CarbonPressHotKey.
@@ -160,7 +163,7 @@ extern "C" OSStatus RegisterEventHotKey(UInt32 inHotKeyCode, UInt32 inHotKeyModi
     return eventHotKeyExistsErr;
   }
   auto record = std::make_unique<OpaqueEventHotKeyRef>();
-  *record = {inHotKeyCode, inHotKeyModifiers, inHotKeyID, inTarget};
+  *record = {inHotKeyCode, inHotKeyModifiers, inHotKeyID, inTarget, {}};
   *outRef = record.get();
   keys.push_back(std::move(record));
   return noErr;
@@ -179,6 +182,25 @@ extern "C" OSStatus UnregisterEventHotKey(EventHotKeyRef inHotKey) {
     return noErr;
   }
   return eventHotKeyInvalidErr;
+}
+
+extern "C" OSStatus SetEventHotKeyAction(EventHotKeyRef inHotKey, const char* inActionName) {
+  if (inActionName == nullptr || CarbonActionTitle(inActionName) == nullptr) return paramErr;
+  for (const auto& key : HotKeys()) {
+    if (key.get() != inHotKey) continue;
+    key->action = inActionName;
+    return noErr;
+  }
+  return eventHotKeyInvalidErr;
+}
+
+const char* CarbonHotKeyAction(uint32_t key_code, uint32_t carbon_modifiers) {
+  for (const auto& key : HotKeys()) {
+    if (key->key_code == key_code && key->modifiers == carbon_modifiers) {
+      return key->action.empty() ? nullptr : key->action.c_str();
+    }
+  }
+  return nullptr;
 }
 
 bool CarbonPressHotKey(uint32_t key_code, uint32_t carbon_modifiers) {

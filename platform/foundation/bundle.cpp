@@ -185,6 +185,15 @@ void LoadNSBundleClass() {
   objc::AddMethod(gBundle, "pathForResource:ofType:", &PathForResource);
 }
 
+std::string MainBundleInfoString(const char* key, const char* fallback) {
+  objc::AutoreleasePool pool;
+  id bundle = objc::Send(objc_lookUpClass("NSBundle"), "mainBundle");
+  id value =
+      bundle ? objc::Send(bundle, "objectForInfoDictionaryKey:", MakeStringFromUtf8(key)) : nil;
+  std::string text = IsString(value) ? StringUtf8(value) : "";
+  return text.empty() ? fallback : text;
+}
+
 }  // namespace foundation
 
 extern "C" CFBundleRef CFBundleGetMainBundle(void) {

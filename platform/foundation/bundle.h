@@ -39,6 +39,10 @@ void AppendBundleHelpersToPath();
 std::string ProgramPath();
 std::string ProgramName();
 
+// A string of the main bundle's Info.plist as UTF-8 (CFBundleIdentifier, CFBundleName);
+// fallback when the key is missing, empty or not a string.
+std::string MainBundleInfoString(const char* key, const char* fallback);
+
 // An autoreleased file URL of path.
 id MakeFileURL(const std::string& path);
 // The path of a file URL; "" for other objects.

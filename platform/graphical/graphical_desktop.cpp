@@ -10,11 +10,14 @@
 #include <string>
 
 #include "platform/appkit/status_bar.h"
+#include "platform/carbon/carbon_desktop.h"
 #include "platform/foundation/array.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/graphical/appearance_watch.h"
+#include "platform/graphical/application_service.h"
 #include "platform/graphical/dbus_menu.h"
+#include "platform/graphical/global_shortcuts.h"
 #include "platform/graphical/gtk_bridge.h"
 #include "platform/graphical/status_notifier_item.h"
 #include "platform/graphical/x11_display.h"
@@ -53,6 +56,51 @@ gboolean StopWaiting(gpointer) {
   return G_SOURCE_REMOVE;
 }
 
+bool IsWayland() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland && wayland[0];
+}
+
+// Tells the portals which application this is, as newer ones ask of programs that run outside
+// a sandbox, before any other portal call; older portals answer an error, which is ignored.
+void RegisterWithPortals(GDBusConnection* bus, const std::string& app_id) {
+  g_dbus_connection_call(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                         "org.freedesktop.host.portal.Registry", "Register",
+                         g_variant_new("(sa{sv})", app_id.c_str(), nullptr), nullptr,
+                         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+}
+
+// Takes the application's bus name. Another instance there ends this process; something else
+// there leaves the actions off the bus (null).
+std::unique_ptr<ApplicationService> ClaimApplicationName(GDBusConnection* bus) {
+  auto service = std::make_unique<ApplicationService>(bus);
+  unsigned owner = 0;
+  switch (service->ClaimName(&owner)) {
+    case ApplicationService::Claim::kOwned:
+      return service;
+    case ApplicationService::Claim::kAlreadyRunning:
+      std::fprintf(stderr,
+                   "mindel: Mindel is already running in this session (process %u); this one "
+                   "ends and leaves it as it is\n",
+                   owner);
+      std::fflush(nullptr);
+      std::_Exit(0);
+    case ApplicationService::Claim::kTakenByOther:
+      std::fprintf(stderr,
+                   "mindel: another program (process %u) owns the name %s on the session bus, "
+                   "so Mindel's actions are not offered there\n",
+                   owner, service->BusName().c_str());
+      return nullptr;
+    case ApplicationService::Claim::kFailed:
+      break;
+  }
+  std::fprintf(stderr,
+               "mindel: the session bus refused the name %s, so Mindel's actions are not "
+               "offered there\n",
+               service->BusName().c_str());
+  return nullptr;
+}
+
 }  // namespace
 
 // --- Start ---
@@ -77,31 +125,65 @@ GraphicalDesktop* GraphicalDesktop::Start() {
     g_clear_error(&error);
     return nullptr;
   }
-  return new GraphicalDesktop(bus, X11Display::Open());
+  std::unique_ptr<ApplicationService> service = ClaimApplicationName(bus);
+  return new GraphicalDesktop(bus, X11Display::Open(), std::move(service));
 }
 
-GraphicalDesktop::GraphicalDesktop(GDBusConnection* bus, X11Display* x11)
-    : bus_(bus), x11_(x11), forced_dark_(ForcedAppearance()) {
+GraphicalDesktop::GraphicalDesktop(GDBusConnection* bus, X11Display* x11,
+                                   std::unique_ptr<ApplicationService> service)
+    : bus_(bus), x11_(x11), service_(std::move(service)), forced_dark_(ForcedAppearance()) {
   g_dbus_connection_set_exit_on_close(bus_, FALSE);
   g_signal_connect(bus_, "closed", G_CALLBACK(&OnBusClosed), this);
   gtk_ = std::make_unique<GtkBridge>();
   menu_ = std::make_unique<DbusMenu>(bus_);
   item_ = std::make_unique<StatusNotifierItem>(bus_, DbusMenu::kPath);
+  RegisterWithPortals(bus_, item_->Id());
   appearance_ = std::make_unique<AppearanceWatch>(bus_, [this] {
     gtk_->SetDark(KnownDark());
     Refresh();
   });
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (wayland && wayland[0]) {
-    std::fprintf(stderr,
-                 "mindel: global hot keys need an X11 session; in this Wayland session they "
-                 "reach Mindel only while an X11 program has the keyboard\n");
+  // Key grabs on the X server reach no other program in a Wayland session.
+  if (IsWayland()) {
+    shortcuts_ = std::make_unique<GlobalShortcuts>(
+        bus_, [this] { Refresh(); }, [this] { UseKeyGrabs(); });
+    shortcuts_->Serve();
+  } else if (x11_) {
+    x11_->ServeHotKeys();
   }
-  if (x11_) x11_->ServeHotKeys();
   PrefersDark();
 }
 
+void GraphicalDesktop::UseKeyGrabs() {
+  if (!x11_) {
+    SetHotKeyService(nullptr);
+    std::fprintf(stderr,
+                 "mindel: there is no X display for key grabs either, so the hot keys do "
+                 "nothing; bind Mindel's actions to keys in the desktop's settings instead "
+                 "(gapplication action com.quorv.Mindel enter-task)\n");
+    return;
+  }
+  std::fprintf(stderr,
+               "mindel: the hot keys are key grabs on the X server instead, which reach Mindel "
+               "only while an X11 program has the keyboard; Mindel's actions can be bound to "
+               "keys in the desktop's settings (gapplication action com.quorv.Mindel "
+               "enter-task)\n");
+  x11_->ServeHotKeys();
+  // The keys registered so far were only asked of the portal.
+  CarbonForEachHotKey(
+      [](void* context, uint32_t code, uint32_t modifiers) {
+        std::string trigger;
+        if (!static_cast<X11Display*>(context)->GrabHotKey(code, modifiers) &&
+            ShortcutTrigger(code, modifiers, &trigger)) {
+          std::fprintf(stderr, "mindel: the hot key %s is held by another program\n",
+                       trigger.c_str());
+        }
+      },
+      x11_.get());
+}
+
 GraphicalDesktop::~GraphicalDesktop() {
+  shortcuts_.reset();
+  service_.reset();
   appearance_.reset();
   gtk_.reset();
   item_.reset();
@@ -171,7 +253,13 @@ void GraphicalDesktop::Refresh() {
     break;
   }
   menu_->Refresh(item ? objc::Send(item, "menu") : nil);
-  const std::string status_line = MenuStatusLine(menu_->Root());
+  std::string status_line = MenuStatusLine(menu_->Root());
+  if (shortcuts_) {
+    shortcuts_->Sync();
+    // What the portal bound, which the person may have changed from what was asked.
+    const std::string bound = shortcuts_->BoundLines();
+    if (!bound.empty()) status_line += (status_line.empty() ? "" : "\n") + bound;
+  }
   item_->Refresh(item, status_line, KnownDark() ? kDarkPanelForeground : kLightPanelForeground);
 
   // Without a panel that shows status items, an X11 system tray (XEmbed) can show the icon.

@@ -1,8 +1,10 @@
 // The graphical desktop: the AppKit model on a real Linux desktop. The status item is a
-// StatusNotifierItem with a dbusmenu menu on the session bus, global hot keys are key grabs
-// on the X server, screens come from the display server and the appearance from the Settings
-// portal (else the desktop's files). The wait runs the GLib main loop until input or the
-// deadline, so an idle Mindel makes no wake-ups.
+// StatusNotifierItem with a dbusmenu menu on the session bus; the application owns its bus
+// name there (one instance per session) and offers its actions; global hot keys are key grabs
+// on the X server, or on Wayland shortcuts of the GlobalShortcuts portal; screens come from
+// the display server and the appearance from the Settings portal (else the desktop's files).
+// The wait runs the GLib main loop until input or the deadline, so an idle Mindel makes no
+// wake-ups.
 #pragma once
 
 #include <gio/gio.h>
@@ -12,6 +14,8 @@
 #include "platform/desktop/desktop.h"
 
 class AppearanceWatch;
+class ApplicationService;
+class GlobalShortcuts;
 class GtkBridge;
 class DbusMenu;
 class StatusNotifierItem;
@@ -20,7 +24,8 @@ class X11Display;
 class GraphicalDesktop : public Desktop {
  public:
   // Connects to the session bus and the display; null, having said why on standard error,
-  // when there is no session bus to show the item on.
+  // when there is no session bus to show the item on. Ends the process with code 0, having
+  // said so, when the application already runs in this session.
   static GraphicalDesktop* Start();
   ~GraphicalDesktop() override;
 
@@ -29,7 +34,6 @@ class GraphicalDesktop : public Desktop {
   void Wait(double deadline) override;
   int ScreenCount() override;
   NSRect ScreenFrame(int index) override;
-  // The portal's answer when there is one, else the desktop's files read afresh.
   // The portal's answer when there is one, else the desktop's files, read afresh.
   bool PrefersDark() override;
 
@@ -43,7 +47,10 @@ class GraphicalDesktop : public Desktop {
   void Refresh();
 
  private:
-  GraphicalDesktop(GDBusConnection* bus, X11Display* x11);
+  GraphicalDesktop(GDBusConnection* bus, X11Display* x11,
+                   std::unique_ptr<ApplicationService> service);
+  // The portal has no global shortcuts for us: key grabs serve the hot keys instead.
+  void UseKeyGrabs();
   // The appearance as known without reading files: for the panel's foreground at every wait.
   bool KnownDark() const;
   static void OnBusClosed(GDBusConnection* bus, gboolean remote_peer_vanished, GError* error,
@@ -55,6 +62,8 @@ class GraphicalDesktop : public Desktop {
   std::unique_ptr<StatusNotifierItem> item_;     // the status item
   std::unique_ptr<AppearanceWatch> appearance_;  // the portal's colour scheme
   std::unique_ptr<GtkBridge> gtk_;               // alerts, shown through the GTK module
+  std::unique_ptr<ApplicationService> service_;  // the bus name and actions; null without them
+  std::unique_ptr<GlobalShortcuts> shortcuts_;   // the hot keys on Wayland; null on X11
   int forced_dark_ = -1;                         // MINDEL_APPEARANCE: 1 dark, 0 light, -1 unset
   bool said_no_panel_ = false;  // the missing panel has been said on standard error
   bool files_dark_ = false;     // what the desktop's files said when PrefersDark last read them

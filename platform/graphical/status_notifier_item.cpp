@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/appkit/png_writer.h"
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/string.h"
 #include "platform/graphical/dbus_menu.h"
 #include "platform/objc/objc.h"
@@ -88,15 +89,6 @@ GVariant* PixmapsOf(const std::vector<IconPixmap>& pixmaps) {
   return g_variant_builder_end(&builder);
 }
 
-std::string InfoString(const char* key, const char* fallback) {
-  id bundle = objc::Send(objc_lookUpClass("NSBundle"), "mainBundle");
-  id value = bundle ? objc::Send(bundle,
-                                 "objectForInfoDictionaryKey:", foundation::MakeStringFromUtf8(key))
-                    : nil;
-  std::string text = foundation::IsString(value) ? foundation::StringUtf8(value) : "";
-  return text.empty() ? fallback : text;
-}
-
 }  // namespace
 
 // --- Lifetime and the watcher ---
@@ -104,8 +96,8 @@ std::string InfoString(const char* key, const char* fallback) {
 StatusNotifierItem::StatusNotifierItem(GDBusConnection* bus, const char* menu_path)
     : bus_(bus), menu_path_(menu_path) {
   objc::AutoreleasePool pool;
-  id_ = InfoString("CFBundleIdentifier", "mindel");
-  title_ = InfoString("CFBundleName", "Mindel");
+  id_ = foundation::MainBundleInfoString("CFBundleIdentifier", "mindel");
+  title_ = foundation::MainBundleInfoString("CFBundleName", "Mindel");
   look_.tooltip_title = title_;
   look_.status = "Passive";
   registration_ = g_dbus_connection_register_object(bus_, kPath, InterfaceInfo(), &kVTable, this,

@@ -42,6 +42,8 @@ class StatusNotifierItem {
   // Shows item (nil: no item, the status becomes "Passive") with status_line as the tooltip's
   // text; template images are drawn in tint (0xRRGGBB).
   void Refresh(id item, const std::string& status_line, uint32_t tint);
+  // The item's Id, the bundle's identifier ("com.quorv.Mindel").
+  const std::string& Id() const { return id_; }
   // True once a watcher accepted the item.
   bool Registered() const { return registered_; }
   // Whether a panel's watcher is on the bus: not known yet, there, or not there.

@@ -134,6 +134,16 @@ bool HotKeyCommand(const Call& call) {
   return true;
 }
 
+bool ActionCommand(const Call& call) {
+  std::vector<std::string_view> words;
+  if (!Words(call, 1, "action NAME", &words)) return false;
+  const std::string name(words[0]);
+  if (!CarbonPerformAction(name.c_str())) {
+    return Fail(call, "the application offers no action " + Quoted(name));
+  }
+  return true;
+}
+
 bool KeyCommand(const Call& call) {
   KeyStroke key;
   if (!ParseKey(call, "key MODS+KEY", &key)) return false;
@@ -365,6 +375,7 @@ constexpr Command kCommands[] = {
     {"show", &ShowCommand, "show", "print the state of the status item, windows and alert"},
     {"menu", &MenuCommand, "menu N", "choose the status-menu item with tag N"},
     {"hotkey", &HotKeyCommand, "hotkey MODS+KEY", "press a global hot key, such as ctrl+alt+t"},
+    {"action", &ActionCommand, "action NAME", "start an action of the application (enter-task)"},
     {"key", &KeyCommand, "key MODS+KEY", "press a key in the key window"},
     {"type", &TypeCommand, "type TEXT", "type TEXT into the focused text field"},
     {"press", &PressCommand, "press TITLE", "press a button of the alert or the key window"},

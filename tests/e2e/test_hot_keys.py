@@ -65,6 +65,34 @@ class HotKeysTest(unittest.TestCase):
         self.assertEqual(mindel.show().status["title"], "Call home",
                          "a combination that is not registered should change nothing")
 
+    def test_the_desktop_actions_post_the_hot_keys_events(self):
+        mindel = self.run_mindel(prefs(task="Call home"))
+        mindel.send("action clear-task")
+        self.assertEqual(mindel.show().status["title"], "", "clear-task clears as the key does")
+
+        # enter-task opens the dialog; a clear-task meanwhile waits until it is closed.
+        mindel.send("action enter-task")
+        self.assertEqual(len(mindel.reports_of("alert")), 1, "the task dialog opened")
+        mindel.send("type Water")
+        mindel.send("press Save")
+        mindel.send("action enter-task")
+        mindel.send("action clear-task")
+        self.assertEqual(mindel.show().status["title"], "Water", "nothing while it is open")
+        mindel.send("press Cancel")
+        self.assertEqual(mindel.show().status["title"], "", "then the clear-task is acted on")
+
+        # Dropped while the preferences window runs its own loop, as a hot key is.
+        mindel.send("action enter-task")
+        mindel.send("type Tea")
+        mindel.send("press Save")
+        mindel.send("menu 4")
+        mindel.send("action clear-task")
+        mindel.send("close 1")
+        self.assertEqual(mindel.show().status["title"], "Tea")
+
+        answer, _ = mindel.try_send("action quit")
+        self.assertTrue(answer.startswith("error:"), "the program offers no such action")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -301,6 +303,52 @@ TEST(CarbonHotKeys, ListingFollowsRegistrationOrder) {
   EXPECT_EQ(ListedHotKeys(),
             (std::vector<std::pair<uint32_t, uint32_t>>{{17, 6144}, {96, 0}, {44, 6144}}));
   for (EventHotKeyRef ref : {a, b, c}) EXPECT_EQ(UnregisterEventHotKey(ref), noErr);
+}
+
+// The table of actions lives as long as the process, so each test offers names of its own.
+TEST(CarbonActions, OfferedActionsArePerformedListedAndNamedOnHotKeys) {
+  int performed = 0;
+  auto count = [](void* context) { ++*static_cast<int*>(context); };
+  EXPECT_EQ(AddApplicationAction("open-thing", "Open Thing", count, &performed), noErr);
+  EXPECT_EQ(AddApplicationAction("open-thing", "Again", count, &performed), paramErr)
+      << "a name is offered once";
+  for (const char* bad :
+       {"", "Open", "9lives", "open thing", "open_thing", "open.thing", "\xc3\xa9t\xc3\xa9"}) {
+    EXPECT_EQ(AddApplicationAction(bad, "Title", count, &performed), paramErr) << bad;
+  }
+  EXPECT_EQ(AddApplicationAction(std::string(65, 'a').c_str(), "T", count, nullptr), paramErr);
+  EXPECT_EQ(AddApplicationAction(std::string(64, 'a').c_str(), "T", count, nullptr), noErr);
+  EXPECT_EQ(AddApplicationAction("no-title", "", count, nullptr), paramErr);
+  EXPECT_EQ(AddApplicationAction("no-title", nullptr, count, nullptr), paramErr);
+  EXPECT_EQ(AddApplicationAction("no-procedure", "T", nullptr, nullptr), paramErr);
+  EXPECT_EQ(AddApplicationAction(nullptr, "T", count, nullptr), paramErr);
+
+  EXPECT_TRUE(CarbonPerformAction("open-thing"));
+  EXPECT_FALSE(CarbonPerformAction("close-thing"));
+  EXPECT_FALSE(CarbonPerformAction(nullptr));
+  EXPECT_EQ(performed, 1);
+  EXPECT_STREQ(CarbonActionTitle("open-thing"), "Open Thing");
+  EXPECT_EQ(CarbonActionTitle("no-title"), nullptr);
+  std::vector<std::string> listed;
+  CarbonForEachAction(
+      [](void* context, const char* name, const char*) {
+        static_cast<std::vector<std::string>*>(context)->push_back(name);
+      },
+      &listed);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), "open-thing"), listed.end());
+
+  // A hot key tells which action it performs, until it is unregistered.
+  EventHotKeyRef ref = nullptr;
+  ASSERT_EQ(RegisterEventHotKey(31, cmdKey, {}, GetApplicationEventTarget(), 0, &ref), noErr);
+  EXPECT_EQ(CarbonHotKeyAction(31, cmdKey), nullptr) << "not told yet";
+  EXPECT_EQ(SetEventHotKeyAction(ref, "never-offered"), paramErr);
+  EXPECT_EQ(SetEventHotKeyAction(ref, nullptr), paramErr);
+  EXPECT_EQ(SetEventHotKeyAction(ref, "open-thing"), noErr);
+  EXPECT_STREQ(CarbonHotKeyAction(31, cmdKey), "open-thing");
+  EXPECT_EQ(CarbonHotKeyAction(31, 0), nullptr);
+  ASSERT_EQ(UnregisterEventHotKey(ref), noErr);
+  EXPECT_EQ(CarbonHotKeyAction(31, cmdKey), nullptr);
+  EXPECT_EQ(SetEventHotKeyAction(ref, "open-thing"), eventHotKeyInvalidErr);
 }
 
 TEST(CarbonProcesses, SetFrontProcessAcceptsOnlyThisProcess) {
