@@ -3,12 +3,16 @@ launchers, `gapplication action` and the desktop's keyboard settings call them, 
 keys on Wayland bound through the GlobalShortcuts portal (a portal written for the tests),
 including a portal that refuses, binds only some shortcuts, or goes away."""
 
+import os
+import shutil
+import signal
 import subprocess
 import unittest
 
 from gi.repository import Gio, GLib
 
 from graphical import TIMEOUT_SECONDS, Accessibility, Session, Watcher, missing_tools
+from mindel import SOURCE_DIR
 from shortcuts_portal import ShortcutsPortal
 
 NAME = "com.quorv.Mindel"
@@ -16,6 +20,7 @@ PATH = "/com/quorv/Mindel"
 # A Wayland display no one serves: Mindel takes the session for Wayland and binds its hot keys
 # through the portal; its windows still open on the X server, as through Xwayland.
 WAYLAND = {"WAYLAND_DISPLAY": "wayland-mindel-test"}
+BUILD_DIR = os.environ.get("MINDEL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
 
 
 def prefs(task="Stretch", **values):
@@ -120,6 +125,43 @@ class GraphicalActionsTest(unittest.TestCase):
         self.assertEqual(item.prop("XAyatanaLabel"), "Water", "nothing happens while it is open")
         self.a11y.press(alert, "Cancel")
         item.wait_label("")
+
+    def test_an_action_starts_the_installed_mindel_through_the_bus(self):
+        # Installed for real under a prefix, and the session's bus told of its service file.
+        prefix = os.path.join(self.session.dir, "prefix \u00c4")
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True,
+                       capture_output=True, timeout=TIMEOUT_SECONDS)
+        services = os.path.join(self.session.xdg["XDG_DATA_HOME"], "dbus-1", "services")
+        os.makedirs(services, exist_ok=True)
+        shutil.copy(os.path.join(prefix, "share", "dbus-1", "services", NAME + ".service"),
+                    services)
+        self.session.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "ReloadConfig", None, None,
+                                   Gio.DBusCallFlags.NONE, TIMEOUT_SECONDS * 1000, None)
+        self.session.write_prefs(prefs("Stretch"))
+
+        # What a launcher's action or a keyboard shortcut runs while Mindel is not running.
+        subprocess.run(["gapplication", "action", NAME, "clear-task"], check=True,
+                       env=self.session.environment(), timeout=TIMEOUT_SECONDS)
+        type(self).registrations += 1
+        item = self.watcher.wait_for_item(count=self.registrations)
+        pid = self.session.bus.call_sync(
+            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "GetConnectionUnixProcessID", GLib.Variant("(s)", (NAME,)), GLib.VariantType("(u)"),
+            Gio.DBusCallFlags.NONE, TIMEOUT_SECONDS * 1000, None).unpack()[0]
+        self.addCleanup(self.end_started_by_the_bus, pid)
+        self.assertEqual(os.path.realpath("/proc/%d/exe" % pid),
+                         os.path.realpath(os.path.join(prefix, "bin", "mindel")))
+        item.wait_label("")
+
+    def end_started_by_the_bus(self, pid):
+        gone = []
+        watch = Gio.bus_watch_name_on_connection(self.session.bus, NAME,
+                                                 Gio.BusNameWatcherFlags.NONE, None,
+                                                 lambda *a: gone.append(1))
+        os.kill(pid, signal.SIGTERM)
+        self.session.wait_until(lambda: gone, "the started Mindel to leave the bus")
+        Gio.bus_unwatch_name(watch)
 
     def test_a_second_mindel_ends_and_leaves_the_first_be(self):
         mindel, item = self.start()

@@ -75,6 +75,20 @@ class InstallTest(unittest.TestCase):
                           values["StartupNotify"]),
                          ("Mindel", "com.quorv.Mindel", "Utility;", "false"))
         self.assertIn("reminder;", values["Keywords"])
+        # Started and called by name on the session bus, with the two actions for launchers.
+        self.assertEqual((values["DBusActivatable"], values["Actions"]),
+                         ("true", "enter-task;clear-task;"))
+        with open(entry, encoding="utf-8") as f:
+            text = f.read()
+        for action, name in (("enter-task", "Enter Task"), ("clear-task", "Clear Task")):
+            self.assertIn("[Desktop Action %s]\nName=%s\nExec=gapplication action "
+                          "com.quorv.Mindel %s\n" % (action, name, action), text)
+        with open(self.path("share/dbus-1/services/com.quorv.Mindel.service"),
+                  encoding="utf-8") as f:
+            self.assertEqual(f.read().splitlines(), [
+                "[D-BUS Service]", "Name=com.quorv.Mindel",
+                'Exec="%s/bin/mindel"' % PREFIX],
+                "the bus starts the installed launcher")
         for size in ICON_SIZES:
             icon = self.path("share/icons/hicolor/%dx%d/apps/com.quorv.Mindel.png" % (size, size))
             self.assertEqual(png_size(icon), (size, size), icon)
@@ -110,7 +124,7 @@ class InstallTest(unittest.TestCase):
         deb = os.path.join(packages, "mindel_1.06_amd64.deb")
         info = run(["dpkg-deb", "--info", deb])
         for line in ("Package: mindel", "Version: 1.06", "Section: utils",
-                     "Recommends: speech-dispatcher | espeak-ng, xdg-utils",
+                     "Recommends: speech-dispatcher | espeak-ng, xdg-utils, libglib2.0-bin",
                      "Maintainer: Quorv <hello@quorv.com>"):
             self.assertIn("\n " + line + "\n", info)
         depends = [line for line in info.splitlines() if line.startswith(" Depends: ")]
@@ -120,6 +134,7 @@ class InstallTest(unittest.TestCase):
         for path in ("./usr/bin/mindel -> ../lib/mindel/Mindel.app/Contents/MacOS/Mindel",
                      "./usr/lib/mindel/Mindel.app/Contents/Helpers/launchctl",
                      "./usr/share/applications/com.quorv.Mindel.desktop",
+                     "./usr/share/dbus-1/services/com.quorv.Mindel.service",
                      "./usr/share/icons/hicolor/512x512/apps/com.quorv.Mindel.png",
                      "./usr/share/metainfo/com.quorv.Mindel.metainfo.xml",
                      "./usr/share/doc/mindel/copyright", "./usr/share/man/man1/mindel.1.gz"):
