@@ -51,6 +51,9 @@ X11Display::X11Display(Display* display) : display_(display), root_(DefaultRootW
   } else {
     randr_event_base_ = -1;
   }
+  // A system tray that starts announces itself to the root window's structure listeners; the
+  // event wakes the wait, whose refresh then docks the icon there if no panel shows it.
+  XSelectInput(display_, root_, StructureNotifyMask);
   ReadScreens();
   source_ = g_unix_fd_add(ConnectionNumber(display_), G_IO_IN, &OnReadable, this);
   XFlush(display_);

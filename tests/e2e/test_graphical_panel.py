@@ -162,6 +162,15 @@ class GraphicalPanelTest(unittest.TestCase):
         self.session.wait_docked(mindel.process.pid)
         self.assertEqual(mindel.stderr_text().count("no panel shows status items"), 1)
 
+    @unittest.skipIf(shutil.which("trayer") is None, "needs trayer, an X11 system tray")
+    def test_a_system_tray_that_starts_later_gets_the_icon(self):
+        mindel = self.start(prefs(task="Later"), watcher=False)
+        mindel.wait_stderr("its item appears when a panel starts")
+        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right"],
+                                env=self.session.environment(), stderr=subprocess.DEVNULL)
+        self.session.children.append(tray)
+        self.session.wait_docked(mindel.process.pid)
+
     def test_the_template_glyph_follows_dark_and_light_at_once(self):
         portal = Portal(self.session, scheme=1)
         self.start(prefs(task="Dark"))
