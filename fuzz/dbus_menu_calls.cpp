@@ -8,20 +8,13 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/quiet_desktop.h"
 #include "platform/appkit/appkit.h"
 #include "platform/desktop/desktop.h"
 #include "platform/foundation/string.h"
 #include "platform/graphical/dbus_menu.h"
 
 namespace {
-
-class QuietDesktop : public Desktop {
- public:
-  void Wait(double) override {}
-  int ScreenCount() override { return 1; }
-  NSRect ScreenFrame(int) override { return NSMakeRect(0, 0, 1920, 1080); }
-  bool PrefersDark() override { return false; }
-};
 
 struct MenuMethod {
   const char* name;

@@ -14,6 +14,7 @@
 #include "core/temp_buffer.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/quiet_desktop.h"
 #include "gui/application.h"
 #include "gui/event_queue.h"
 #include "platform/appkit/appkit.h"
@@ -25,17 +26,6 @@
 namespace {
 
 constexpr int64_t kEvent = 65537;  // the enter-task hot key's program event
-
-// --- A desktop that does nothing ---
-
-// Waiting returns at once and nothing is shown, so the platform loop never blocks on input.
-class QuietDesktop : public Desktop {
- public:
-  void Wait(double) override {}
-  int ScreenCount() override { return 1; }
-  NSRect ScreenFrame(int) override { return NSMakeRect(0, 0, 1920, 1080); }
-  bool PrefersDark() override { return false; }
-};
 
 // --- Registration ---
 
