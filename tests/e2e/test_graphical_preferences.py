@@ -4,6 +4,7 @@ combination, one that cannot be a hot key answered with the "Error" message, and
 close box rebuilding the status item."""
 
 import os
+import subprocess
 import unittest
 
 from graphical import Accessibility, Session, Watcher, missing_tools
@@ -122,10 +123,22 @@ class GraphicalPreferencesTest(unittest.TestCase):
         self.assertEqual(a11y.texts(alert)[0], "Error")
         self.assertIn("\u2303\u2325T", a11y.texts(alert)[1], "the message names the last key")
         self.assertEqual(a11y.buttons(alert), ["OK"])
-        a11y.press(alert, "OK")
+        # The pointer away from the window: without a window manager, X gives the keyboard to
+        # whatever is under the pointer when the focused window goes.
+        subprocess.run(["xdotool", "mousemove", "0", "0"], env=session.environment(),
+                       check=True, timeout=60)
+        session.press("Return")
         session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325T",
                            "the last shortcut shown again")
         self.assertEqual(session.read_prefs()["Val1"], "\u2303\u2325T")
+
+        # The window that was key before the message is key again, its field still with the
+        # keyboard: the next combination goes there.
+        session.wait_until(lambda: window.get_state_set().contains(a11y.Atspi.StateType.ACTIVE),
+                           "the preferences window to be active again")
+        session.press("ctrl+alt+j")
+        session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325J",
+                           "the combination typed after the message in the field")
 
 
 if __name__ == "__main__":
