@@ -1,7 +1,8 @@
 """The preferences window on the graphical desktop: every gadget driven through the
 accessibility tree and real keys, each change stored at once, a hot key set with a real key
 combination, one that cannot be a hot key answered with the "Error" message, and the window's
-close box rebuilding the status item."""
+close box rebuilding the status item; keys a Mac keyboard has no code for leave the shortcut
+field alone, and the window has the keyboard again after the message."""
 
 import os
 import subprocess
@@ -103,6 +104,30 @@ class GraphicalPreferencesTest(unittest.TestCase):
         item.wait_signal("LayoutUpdated", "the menu built anew", since=since)
         self.assertEqual(item.entry("Edit Task")[1]["shortcut"], CTRL_ALT_K)
         self.assertIn("\U0001f5e3", item.prop("ToolTip")[3], "the spoken reminder's line")
+
+    def test_keys_with_no_mac_key_code_leave_the_shortcut_field_as_it_was(self):
+        session, a11y = self.session, self.a11y
+        session.write_prefs(prefs())
+        mindel, item = self.start()
+        item.click("Preferences...")
+        window = a11y.window(mindel.process.pid, "Preferences")
+        task_key = a11y.nodes(window, "text")[0]
+        set_task = a11y.nodes(window, "push button")[0]
+        # Media keys, dead keys and compose: a Mac keyboard has no key code for them.
+        no_code = ["XF86AudioPlay", "XF86AudioMute", "dead_acute", "dead_diaeresis", "Multi_key"]
+        a11y.click(task_key)
+        session.press(*no_code)
+        session.press("ctrl+alt+k")  # a compose or dead key started before does not take it
+        session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325K",
+                           "the combination after the keys without a code")
+        session.press(*no_code)
+        # A real click: the X server hands it over after the keys, so the button reads the
+        # field's text once they have been handled.
+        a11y.click(set_task)
+        self.stored("Val1", "\u2303\u2325K")
+        self.assertEqual(a11y.text_of(task_key), "\u2303\u2325K")
+        self.assertEqual(a11y.alerts(mindel.process.pid), [], "no error message")
+        self.assertIsNone(mindel.process.poll(), mindel.stderr_text())
 
     def test_a_combination_that_cannot_be_a_hot_key_gets_the_error_message(self):
         # (A combination another program holds never reaches the field on X11: the holder's

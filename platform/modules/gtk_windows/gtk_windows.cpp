@@ -278,7 +278,7 @@ gboolean OnWindowDelete(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 // The key name of a key press, as the desktops name keys ("ctrl+alt+t"); "" for a modifier
-// alone or a key no Mac keyboard has (media keys, dead keys).
+// alone or a key no Mac keyboard has (media keys, dead keys, compose).
 std::string KeyName(const GdkEventKey* key) {
   std::string name;
   const guint keyval = key->keyval;
