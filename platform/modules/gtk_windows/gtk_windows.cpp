@@ -363,7 +363,10 @@ GtkWidget* MakeView(const MindelGtkView& view, int window) {
   switch (view.kind) {
     case kMindelGtkLabel:
       widget = gtk_label_new(nullptr);
+      // Cocoa draws a label's text from the top of its frame: centred, it would sit lower
+      // than the text of the field beside it.
       gtk_label_set_xalign(GTK_LABEL(widget), 0);
+      gtk_label_set_yalign(GTK_LABEL(widget), 0);
       break;
     case kMindelGtkField:
       widget = gtk_entry_new();
