@@ -42,16 +42,20 @@ class GraphicalPreferencesTest(unittest.TestCase):
         type(self).registrations += 1
         return mindel, self.watcher.wait_for_item(count=self.registrations)
 
+    def open_preferences(self):
+        """Mindel with the usual settings and its preferences window open."""
+        self.session.write_prefs(prefs())
+        mindel, item = self.start()
+        item.click("Preferences...")
+        return mindel, item, self.a11y.window(mindel.process.pid, "Preferences")
+
     def stored(self, key, value):
         self.session.wait_until(lambda: self.session.read_prefs().get(key) == value,
                                 "%s to be stored as %r" % (key, value))
 
     def test_every_gadget_stores_at_once_and_closing_rebuilds_the_item(self):
         session, a11y = self.session, self.a11y
-        session.write_prefs(prefs())
-        mindel, item = self.start()
-        item.click("Preferences...")
-        window = a11y.window(mindel.process.pid, "Preferences")
+        mindel, item, window = self.open_preferences()
         self.assertFalse(item.entry("Quit")[1]["enabled"], "the menu is locked meanwhile")
         labels = [node.get_name() for node in a11y.nodes(window, "label")]
         self.assertEqual(labels, ["Set Task Key", "Set Clear Key", "Select Reminder",
@@ -107,10 +111,7 @@ class GraphicalPreferencesTest(unittest.TestCase):
 
     def test_keys_with_no_mac_key_code_leave_the_shortcut_field_as_it_was(self):
         session, a11y = self.session, self.a11y
-        session.write_prefs(prefs())
-        mindel, item = self.start()
-        item.click("Preferences...")
-        window = a11y.window(mindel.process.pid, "Preferences")
+        mindel, item, window = self.open_preferences()
         task_key = a11y.nodes(window, "text")[0]
         set_task = a11y.nodes(window, "push button")[0]
         # Media keys, dead keys and compose: a Mac keyboard has no key code for them.
@@ -133,10 +134,7 @@ class GraphicalPreferencesTest(unittest.TestCase):
         # (A combination another program holds never reaches the field on X11: the holder's
         # grab takes the key first. platform_x11 covers that refusal.)
         session, a11y = self.session, self.a11y
-        session.write_prefs(prefs())
-        mindel, item = self.start()
-        item.click("Preferences...")
-        window = a11y.window(mindel.process.pid, "Preferences")
+        mindel, item, window = self.open_preferences()
         task_key = a11y.nodes(window, "text")[0]
         # The click gives the field the keyboard before the key arrives: the X server keeps
         # the order of the two.
