@@ -122,6 +122,7 @@ class GraphicalAlertsTest(unittest.TestCase):
         self.session.press("Return")
         about = self.a11y.wait_for_alert(mindel.process.pid, old=[alert])
         self.assertIn("Mindel 1.06", self.a11y.texts(about)[0])
+        self.assertEqual(self.a11y.alerts(mindel.process.pid), [about], "the reminder is gone")
         self.session.press("Return")
         self.wait_closed(mindel, item)
         self.assertNotIn("MINDEL_CLOCK", mindel.stderr_text(), "the fast clock is taken")
