@@ -207,7 +207,8 @@ void GraphicalDesktop::Wait(double deadline) {
   if (x11_ && x11_->DispatchPending()) return;
   GSource* timer = nullptr;
   if (!ClockIsVirtual() && !std::isnan(deadline) && std::isfinite(deadline)) {
-    const double remaining = deadline - ClockNow();
+    // Real seconds: a fast clock reaches the deadline sooner.
+    const double remaining = (deadline - ClockNow()) / ClockRate();
     if (remaining <= 0) return;
     // Rounded up, so the run loop never finds its deadline a hair ahead and waits again.
     const double milliseconds = std::ceil(std::min(remaining, 1e8) * 1000);

@@ -134,7 +134,8 @@ bool TerminalDesktop::WaitForInput(double deadline) {
     timespec timeout;
     timespec* limit = nullptr;  // none: time stands still or there is no deadline
     if (!ClockIsVirtual() && std::isfinite(deadline)) {
-      const double remaining = std::min(deadline - ClockNow(), 1e8);
+      // Real seconds: a fast clock reaches the deadline sooner.
+      const double remaining = std::min((deadline - ClockNow()) / ClockRate(), 1e8);
       if (remaining <= 0) return false;
       double whole;
       const double fraction = std::modf(remaining, &whole);

@@ -76,7 +76,7 @@ def _read_line(stream, what, timeout=TIMEOUT_SECONDS):
 class Session:
     """A private X server and session bus with temporary folders. Use as a context manager."""
 
-    def __init__(self, x_server=True, folder=None):
+    def __init__(self, x_server=True, folder=None, screen="1920x1080"):
         self.dir = tempfile.mkdtemp(prefix="mindel-graphical-", dir=folder)
         self.home = os.path.join(self.dir, "home")
         self.xdg = {name: os.path.join(self.dir, folder) for name, folder in (
@@ -86,7 +86,7 @@ class Session:
         for folder in [self.home] + list(self.xdg.values()):
             os.makedirs(folder, mode=0o700)
         self.children = []
-        self.display = self._start_x_server() if x_server else None
+        self.display = self._start_x_server(screen) if x_server else None
         self.bus_daemon = subprocess.Popen(
             ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
             stdout=subprocess.PIPE, env=self.environment())
@@ -96,11 +96,11 @@ class Session:
             self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
             | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
 
-    def _start_x_server(self):
+    def _start_x_server(self, screen):
         read_end, write_end = os.pipe()
         server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-noreset", "-extension", "GLX",
-             "-nolisten", "tcp", "-screen", "0", "1920x1080x24"],
+             "-nolisten", "tcp", "-screen", "0", screen + "x24"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         self.children.append(server)

@@ -1,6 +1,7 @@
 """Mindel's alerts on the graphical desktop: the task dialog, the about box and the menu locked
-while they are open, read and driven through the accessibility tree and real key presses, the
-way a person with a keyboard or a screen reader meets them."""
+while they are open, and the reminder (under a fast clock), read and driven through the
+accessibility tree and real key presses, the way a person with a keyboard or a screen reader
+meets them."""
 
 import os
 import unittest
@@ -34,9 +35,9 @@ class GraphicalAlertsTest(unittest.TestCase):
     def setUp(self):
         skip_without_tools(self)
 
-    def start(self, values):
+    def start(self, values, **env):
         self.session.write_prefs(values)
-        mindel = self.session.start_mindel()
+        mindel = self.session.start_mindel(**env)
         self.addCleanup(mindel.stop)
         type(self).runs += 1
         return mindel, self.watcher.wait_for_item(count=self.runs)
@@ -103,6 +104,28 @@ class GraphicalAlertsTest(unittest.TestCase):
         self.assertIsNone(self.a11y.field(alert))
         self.session.press("Return")
         self.wait_closed(mindel, item)
+
+    def test_the_reminder_alert_names_the_task_and_leaves_the_menu_to_act_afterwards(self):
+        # A clock 20 times faster: the shortest interval, 2 minutes, passes in 6 real seconds,
+        # time enough to answer the reminder and what was chosen meanwhile before the next one.
+        values = dict(prefs(task="Water the plants"), Val7=1, Val18=2)
+        mindel, item = self.start(values, MINDEL_CLOCK="fast:20")
+        alert = self.a11y.wait_for_alert(mindel.process.pid)
+        self.assertEqual(self.a11y.texts(alert), ['Task reminder for "Water the plants"\n'],
+                         "the whole sentence is the message; no informative text")
+        self.assertEqual(self.a11y.buttons(alert), ["Ok"])
+        self.assertIsNone(self.a11y.field(alert))
+        # Unlike the dialogs, the reminder leaves the menu as it was; a choice made meanwhile
+        # waits until the reminder is answered.
+        self.assertTrue(item.entry("Quit")[1]["enabled"], "the reminder does not lock the menu")
+        item.click("About...")
+        self.session.press("Return")
+        about = self.a11y.wait_for_alert(mindel.process.pid, old=[alert])
+        self.assertIn("Mindel 1.06", self.a11y.texts(about)[0])
+        self.assertEqual(self.a11y.alerts(mindel.process.pid), [about], "the reminder is gone")
+        self.session.press("Return")
+        self.wait_closed(mindel, item)
+        self.assertNotIn("MINDEL_CLOCK", mindel.stderr_text(), "the fast clock is taken")
 
     def test_the_display_going_away_with_a_dialog_open_ends_mindel_with_code_0(self):
         session = Session()  # a session of its own: this one loses its X server

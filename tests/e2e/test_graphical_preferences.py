@@ -1,9 +1,11 @@
 """The preferences window on the graphical desktop: every gadget driven through the
 accessibility tree and real keys, each change stored at once, a hot key set with a real key
 combination, one that cannot be a hot key answered with the "Error" message, and the window's
-close box rebuilding the status item."""
+close box rebuilding the status item; keys a Mac keyboard has no code for leave the shortcut
+field alone, and the window has the keyboard again after the message."""
 
 import os
+import subprocess
 import unittest
 
 from graphical import Accessibility, Session, Watcher, missing_tools
@@ -40,16 +42,20 @@ class GraphicalPreferencesTest(unittest.TestCase):
         type(self).registrations += 1
         return mindel, self.watcher.wait_for_item(count=self.registrations)
 
+    def open_preferences(self):
+        """Mindel with the usual settings and its preferences window open."""
+        self.session.write_prefs(prefs())
+        mindel, item = self.start()
+        item.click("Preferences...")
+        return mindel, item, self.a11y.window(mindel.process.pid, "Preferences")
+
     def stored(self, key, value):
         self.session.wait_until(lambda: self.session.read_prefs().get(key) == value,
                                 "%s to be stored as %r" % (key, value))
 
     def test_every_gadget_stores_at_once_and_closing_rebuilds_the_item(self):
         session, a11y = self.session, self.a11y
-        session.write_prefs(prefs())
-        mindel, item = self.start()
-        item.click("Preferences...")
-        window = a11y.window(mindel.process.pid, "Preferences")
+        mindel, item, window = self.open_preferences()
         self.assertFalse(item.entry("Quit")[1]["enabled"], "the menu is locked meanwhile")
         labels = [node.get_name() for node in a11y.nodes(window, "label")]
         self.assertEqual(labels, ["Set Task Key", "Set Clear Key", "Select Reminder",
@@ -103,14 +109,32 @@ class GraphicalPreferencesTest(unittest.TestCase):
         self.assertEqual(item.entry("Edit Task")[1]["shortcut"], CTRL_ALT_K)
         self.assertIn("\U0001f5e3", item.prop("ToolTip")[3], "the spoken reminder's line")
 
+    def test_keys_with_no_mac_key_code_leave_the_shortcut_field_as_it_was(self):
+        session, a11y = self.session, self.a11y
+        mindel, item, window = self.open_preferences()
+        task_key = a11y.nodes(window, "text")[0]
+        set_task = a11y.nodes(window, "push button")[0]
+        # Media keys, dead keys and compose: a Mac keyboard has no key code for them.
+        no_code = ["XF86AudioPlay", "XF86AudioMute", "dead_acute", "dead_diaeresis", "Multi_key"]
+        a11y.click(task_key)
+        session.press(*no_code)
+        session.press("ctrl+alt+k")  # a compose or dead key started before does not take it
+        session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325K",
+                           "the combination after the keys without a code")
+        session.press(*no_code)
+        # A real click: the X server hands it over after the keys, so the button reads the
+        # field's text once they have been handled.
+        a11y.click(set_task)
+        self.stored("Val1", "\u2303\u2325K")
+        self.assertEqual(a11y.text_of(task_key), "\u2303\u2325K")
+        self.assertEqual(a11y.alerts(mindel.process.pid), [], "no error message")
+        self.assertIsNone(mindel.process.poll(), mindel.stderr_text())
+
     def test_a_combination_that_cannot_be_a_hot_key_gets_the_error_message(self):
         # (A combination another program holds never reaches the field on X11: the holder's
         # grab takes the key first. platform_x11 covers that refusal.)
         session, a11y = self.session, self.a11y
-        session.write_prefs(prefs())
-        mindel, item = self.start()
-        item.click("Preferences...")
-        window = a11y.window(mindel.process.pid, "Preferences")
+        mindel, item, window = self.open_preferences()
         task_key = a11y.nodes(window, "text")[0]
         # The click gives the field the keyboard before the key arrives: the X server keeps
         # the order of the two.
@@ -122,10 +146,22 @@ class GraphicalPreferencesTest(unittest.TestCase):
         self.assertEqual(a11y.texts(alert)[0], "Error")
         self.assertIn("\u2303\u2325T", a11y.texts(alert)[1], "the message names the last key")
         self.assertEqual(a11y.buttons(alert), ["OK"])
-        a11y.press(alert, "OK")
+        # The pointer away from the window: without a window manager, X gives the keyboard to
+        # whatever is under the pointer when the focused window goes.
+        subprocess.run(["xdotool", "mousemove", "0", "0"], env=session.environment(),
+                       check=True, timeout=60)
+        session.press("Return")
         session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325T",
                            "the last shortcut shown again")
         self.assertEqual(session.read_prefs()["Val1"], "\u2303\u2325T")
+
+        # The window that was key before the message is key again, its field still with the
+        # keyboard: the next combination goes there.
+        session.wait_until(lambda: window.get_state_set().contains(a11y.Atspi.StateType.ACTIVE),
+                           "the preferences window to be active again")
+        session.press("ctrl+alt+j")
+        session.wait_until(lambda: a11y.text_of(task_key) == "\u2303\u2325J",
+                           "the combination typed after the message in the field")
 
 
 if __name__ == "__main__":

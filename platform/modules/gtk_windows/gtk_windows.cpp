@@ -21,8 +21,9 @@ bool gStarted = false;                 // GTK is initialised on the display
 
 // One open alert.
 struct AlertWidgets {
-  GtkWidget* dialog;  // owned (destroyed by Close)
-  int cancel_button;  // the button Escape and the close box press; -1: none
+  GtkWidget* dialog;    // owned (destroyed by Close)
+  int cancel_button;    // the button Escape and the close box press; -1: none
+  GtkWidget* previous;  // the window that had the keyboard before it opened (a weak pointer)
 };
 std::map<int, AlertWidgets> gAlerts;
 int gNextAlert = 1;
@@ -114,9 +115,21 @@ GtkWidget* WrappedLabel(const char* text, bool primary) {
   return label;
 }
 
+// The window of this process that has the keyboard, or null.
+GtkWidget* ActiveWindow() {
+  GList* windows = gtk_window_list_toplevels();
+  GtkWidget* active = nullptr;
+  for (GList* node = windows; node; node = node->next) {
+    if (gtk_window_is_active(GTK_WINDOW(node->data))) active = GTK_WIDGET(node->data);
+  }
+  g_list_free(windows);
+  return active;
+}
+
 int OpenAlert(const MindelGtkAlert* spec) {
   if (!gStarted || !spec) return 0;
   const int alert = gNextAlert++;
+  GtkWidget* previous = ActiveWindow();
   GtkWidget* dialog = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(dialog), spec->title ? spec->title : "");
   gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
@@ -158,7 +171,10 @@ int OpenAlert(const MindelGtkAlert* spec) {
   }
   if (spec->button_count > 0) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
 
-  gAlerts[alert] = {dialog, spec->cancel_button};
+  AlertWidgets& shown = gAlerts[alert] = {dialog, spec->cancel_button, previous};
+  if (previous) {
+    g_object_add_weak_pointer(G_OBJECT(previous), reinterpret_cast<gpointer*>(&shown.previous));
+  }
   g_signal_connect(dialog, "response", G_CALLBACK(&OnResponse), GINT_TO_POINTER(alert));
   g_signal_connect(dialog, "close", G_CALLBACK(&OnClose), GINT_TO_POINTER(alert));
   g_signal_connect(dialog, "delete-event", G_CALLBACK(&OnDelete), GINT_TO_POINTER(alert));
@@ -179,8 +195,20 @@ void CloseAlert(int alert) {
   auto found = gAlerts.find(alert);
   if (found == gAlerts.end()) return;
   GtkWidget* dialog = found->second.dialog;
+  GtkWidget* previous = found->second.previous;
+  if (previous) {
+    g_object_remove_weak_pointer(G_OBJECT(previous),
+                                 reinterpret_cast<gpointer*>(&found->second.previous));
+  }
   gAlerts.erase(found);
   gtk_widget_destroy(dialog);
+  // The window that was key before is key again, as after a Cocoa alert. Without a window
+  // manager nobody else gives it the keyboard back (X hands it to whatever is under the
+  // pointer); the current time, as the alert's own request was, so the server takes it.
+  if (previous && gtk_widget_get_visible(previous)) {
+    gtk_window_present(GTK_WINDOW(previous));
+    gdk_window_focus(gtk_widget_get_window(previous), GDK_CURRENT_TIME);
+  }
 }
 
 // --- Windows ---
@@ -250,7 +278,7 @@ gboolean OnWindowDelete(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 // The key name of a key press, as the desktops name keys ("ctrl+alt+t"); "" for a modifier
-// alone or a key no Mac keyboard has (media keys, dead keys).
+// alone or a key no Mac keyboard has (media keys, dead keys, compose).
 std::string KeyName(const GdkEventKey* key) {
   std::string name;
   const guint keyval = key->keyval;
@@ -335,7 +363,10 @@ GtkWidget* MakeView(const MindelGtkView& view, int window) {
   switch (view.kind) {
     case kMindelGtkLabel:
       widget = gtk_label_new(nullptr);
+      // Cocoa draws a label's text from the top of its frame: centred, it would sit lower
+      // than the text of the field beside it.
       gtk_label_set_xalign(GTK_LABEL(widget), 0);
+      gtk_label_set_yalign(GTK_LABEL(widget), 0);
       break;
     case kMindelGtkField:
       widget = gtk_entry_new();
