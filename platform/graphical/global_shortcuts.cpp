@@ -42,8 +42,8 @@ std::string VardictString(GVariant* dict, const char* key) {
 // The request handle path a call with token gets: the caller's unique name without its colon,
 // dots turned into underscores.
 std::string RequestPath(GDBusConnection* bus, const std::string& token) {
-  std::string sender =
-      g_dbus_connection_get_unique_name(bus) ? g_dbus_connection_get_unique_name(bus) : "";
+  const char* unique = g_dbus_connection_get_unique_name(bus);
+  std::string sender = unique ? unique : "";
   if (!sender.empty() && sender[0] == ':') sender.erase(0, 1);
   std::replace(sender.begin(), sender.end(), '.', '_');
   return std::string(kPortalPath) + "/request/" + sender + "/" + token;
