@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
+#include "platform/graphical/desktop_portal.h"
+
 namespace {
 
-constexpr const char kPortal[] = "org.freedesktop.portal.Desktop";
-constexpr const char kPortalPath[] = "/org/freedesktop/portal/desktop";
 constexpr const char kSettings[] = "org.freedesktop.portal.Settings";
 constexpr const char kNamespace[] = "org.freedesktop.appearance";
 constexpr const char kKey[] = "color-scheme";

@@ -10,13 +10,12 @@
 
 #include "platform/carbon/carbon_desktop.h"
 #include "platform/desktop/key_names.h"
+#include "platform/graphical/desktop_portal.h"
 #include "platform/graphical/keysyms.h"
 #include "platform/objc/objc.h"
 
 namespace {
 
-constexpr const char kPortal[] = "org.freedesktop.portal.Desktop";
-constexpr const char kPortalPath[] = "/org/freedesktop/portal/desktop";
 constexpr const char kShortcuts[] = "org.freedesktop.portal.GlobalShortcuts";
 constexpr const char kRequest[] = "org.freedesktop.portal.Request";
 

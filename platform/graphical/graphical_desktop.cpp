@@ -17,6 +17,7 @@
 #include "platform/graphical/appearance_watch.h"
 #include "platform/graphical/application_service.h"
 #include "platform/graphical/dbus_menu.h"
+#include "platform/graphical/desktop_portal.h"
 #include "platform/graphical/global_shortcuts.h"
 #include "platform/graphical/gtk_bridge.h"
 #include "platform/graphical/status_notifier_item.h"
@@ -64,9 +65,8 @@ bool IsWayland() {
 // Tells the portals which application this is, as newer ones ask of programs that run outside
 // a sandbox, before any other portal call; older portals answer an error, which is ignored.
 void RegisterWithPortals(GDBusConnection* bus, const std::string& app_id) {
-  g_dbus_connection_call(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                         "org.freedesktop.host.portal.Registry", "Register",
-                         g_variant_new("(sa{sv})", app_id.c_str(), nullptr), nullptr,
+  g_dbus_connection_call(bus, kPortal, kPortalPath, "org.freedesktop.host.portal.Registry",
+                         "Register", g_variant_new("(sa{sv})", app_id.c_str(), nullptr), nullptr,
                          G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
 
